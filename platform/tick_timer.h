@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <chrono>
+
+class QSocketNotifier;
+
+namespace platform {
+
+// A periodic tick on the main thread whose expiries sit on the wall clock's grid of whole periods
+// (…:00.000, …:00.010, …), so the first tick of a new second comes just after the second begins
+// rather than anywhere up to a period later. A tick that comes late is delivered once; nothing
+// catches up. When the clock is set, the grid is taken up again from the new time.
+class TickTimer : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TickTimer(std::chrono::milliseconds period, QObject* parent = nullptr);
+  ~TickTimer() override;
+
+  std::chrono::milliseconds period() const { return period_; }
+
+ signals:
+  void timeout();
+
+ private:
+  void Arm();
+  void OnExpired();
+
+  std::chrono::milliseconds period_;
+  int fd_ = -1;
+  QSocketNotifier* notifier_ = nullptr;
+};
+
+}  // namespace platform
