@@ -30,7 +30,10 @@ TickTimer::TickTimer(std::chrono::milliseconds period, QObject* parent)
   Arm();
 }
 
-TickTimer::~TickTimer() { close(fd_); }
+TickTimer::~TickTimer() {
+  notifier_->setEnabled(false);  // before the descriptor it watches goes
+  close(fd_);
+}
 
 void TickTimer::Arm() {
   const std::int64_t period = std::chrono::nanoseconds(period_).count();
