@@ -1,19 +1,14 @@
+// The program's entry: the application, its one window, and the message loop that delivers the ticks.
+
 #include <QApplication>
-#include "platform/tick_timer.h"
-#include "platform/local_clock.h"
-#include "timecode/tick_engine.h"
-#include "timecode/tick_links.h"
-#include <cstdio>
+
+#include "app/main_window.h"
+
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  using namespace timecode;
-  Links.ReadClock = platform::ReadLocalClock;
-  Links.SetPulse = [](bool on) { static bool last; if (on != last) std::printf("%s\n", on ? "on" : "off"); last = on; };
-  Links.ShowTime = [](const TimeSample& t) { std::printf("%d:%02d:%02d\n", t.Hour, t.Minute, t.Second); std::fflush(stdout);};
-  Links.ToneChecked = [] { return false; };
-  Links.ParityInverted = [](ParityBit) { return false; };
-  Links.Beep = [](int, std::chrono::milliseconds) {};
-  platform::TickTimer timer(kTickPeriod);
-  QObject::connect(&timer, &platform::TickTimer::timeout, [] { TimerTick(); });
-  return app.exec();
+  QApplication application(argc, argv);
+  QApplication::setApplicationDisplayName(QStringLiteral("Velkorin"));
+  TForm1 window;  // sets Form1; building it runs StartProgram and starts Timer1
+  Form1->show();
+  QApplication::exec();
+  return 0;
 }

@@ -1,0 +1,142 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QPixmap>
+#include <QScreen>
+#include <QStyle>
+#include <chrono>
+
+#include "app/lamp_picture.h"
+#include "platform/local_clock.h"
+#include "platform/tick_timer.h"
+#include "platform/tone.h"
+#include "timecode/tick_engine.h"
+#include "timecode/tick_links.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+constexpr char kDesignFontFamily[] = "MS Sans Serif";
+
+// The display texts are composed here one after the other, at a new second only.
+QString TextBuffer;
+
+// The description asks for a font that few systems besides Windows have. Where it is missing, the
+// platform's own sans-serif stands in, rather than whatever the font matcher would pick for the name.
+void SubstituteMissingDesignFont() {
+  if (QFontDatabase::hasFamily(kDesignFontFamily)) return;
+  const QFontInfo platformFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+  QFont::insertSubstitution(kDesignFontFamily, platformFont.family());
+}
+
+QPixmap LampWithoutBackground() {
+  QPixmap lamp = QPixmap::fromImage(LampPicture());
+  lamp.setMask(lamp.createMaskFromColor(kLampBackground));
+  return lamp;
+}
+
+void AppendTwoDigits(int value) {
+  if (value < 10) TextBuffer += QLatin1Char('0');
+  TextBuffer += QString::number(value);
+}
+
+void ShowTextIn(QLabel* label) {
+  label->setText(TextBuffer);
+  label->adjustSize();
+}
+
+// The time as " 9:05:07" and the date as " 5.3.07": hours, days and months unpadded, the rest two digits.
+void ShowTime(const timecode::TimeSample& now) {
+  TextBuffer = QLatin1Char(' ');
+  TextBuffer += QString::number(now.Hour);
+  TextBuffer += QLatin1Char(':');
+  AppendTwoDigits(now.Minute);
+  TextBuffer += QLatin1Char(':');
+  AppendTwoDigits(now.Second);
+  ShowTextIn(Form1->Label1);
+
+  TextBuffer = QLatin1Char(' ');
+  TextBuffer += QString::number(now.Day);
+  TextBuffer += QLatin1Char('.');
+  TextBuffer += QString::number(now.Month);
+  TextBuffer += QLatin1Char('.');
+  AppendTwoDigits(now.Year2);
+  ShowTextIn(Form1->Label2);
+}
+
+// Called on every tick; showing or hiding a widget that already is so costs nothing.
+void ShowLamp(bool on) { Form1->Image1->setVisible(on); }
+
+// The check boxes are read whenever the engine asks, never remembered.
+bool ToneChecked() { return Form1->Tone->isChecked(); }
+
+bool ParityInverted(timecode::ParityBit parity) {
+  switch (parity) {
+    case timecode::ParityBit::Minute: return Form1->InvertP1->isChecked();
+    case timecode::ParityBit::Hour: return Form1->InvertP2->isChecked();
+    case timecode::ParityBit::Date: return Form1->InvertP3->isChecked();
+  }
+  return false;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+  SubstituteMissingDesignFont();
+  setupUi(this);
+  // A fixed single border with the system menu and minimise but no maximise; the description can't say so.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
+  Image1->setPixmap(LampWithoutBackground());
+  // Labels size themselves to their text: the sizes in the description fit it only in the design font.
+  for (QLabel* label : {Label1, Label2, Puls}) label->adjustSize();
+
+  const std::chrono::milliseconds interval{property("Timer1Interval").toInt()};
+  Timer1 = new platform::TickTimer(interval, this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  connect(Timer1, QMetaMethod::fromSignal(&platform::TickTimer::timeout), this, HandlerNamedBy("Timer1OnTimer"));
+  closeHandler_ = HandlerNamedBy("OnClose");
+
+  Form1 = this;
+  HandlerNamedBy("OnCreate").invoke(this);
+}
+
+TForm1::~TForm1() { Form1 = nullptr; }
+
+// The description binds events to handlers by name: dynamic properties of Form1 (OnCreate, OnClose,
+// Timer1OnTimer) hold the handlers' names, looked up here among this class's slots as the window is
+// built. Designer's own <connections> cannot say this, since creating and closing are events rather
+// than signals and Timer1, being no widget, has no place among the described components.
+QMetaMethod TForm1::HandlerNamedBy(const char* event) const {
+  const QByteArray signature = property(event).toByteArray() + "()";
+  const int index = metaObject()->indexOfSlot(signature.constData());
+  if (index < 0) qFatal("TForm1: the description binds %s to %s, which is no handler", event, signature.constData());
+  return metaObject()->method(index);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  closeHandler_.invoke(this);
+  QWidget::closeEvent(event);
+}
+
+void TForm1::TimerTick() { timecode::TimerTick(); }
+
+// Links first, so that every tick finds them in place, whatever else start-up has to do.
+void TForm1::StartProgram() {
+  timecode::Links = {
+      .ReadClock = platform::ReadLocalClock,
+      .SetPulse = ShowLamp,
+      .ShowTime = ShowTime,
+      .ToneChecked = ToneChecked,
+      .ParityInverted = ParityInverted,
+      .Beep = platform::Beep,
+  };
+  platform::StartTone();
+}
+
+void TForm1::CleanUp() { platform::StopTone(); }

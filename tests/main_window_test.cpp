@@ -1,0 +1,204 @@
+// The main window as its description builds it, driving the tick engine through Timer1 on a simulated clock.
+// The event loop never runs here, so the real timer never ticks behind a test's back.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QScreen>
+#include <QTest>
+#include <memory>
+#include <tuple>
+#include <utility>
+
+#include "app/lamp_picture.h"
+#include "app/main_window.h"
+#include "platform/local_clock.h"
+#include "platform/tick_timer.h"
+#include "timecode/second_schedule.h"
+#include "timecode/tick_engine.h"
+#include "timecode/tick_links.h"
+
+namespace {
+
+timecode::LocalTime ClockNow;
+int Beeps = 0;
+
+timecode::LocalTime At(int year, int month, int day, int hour, int minute, int second) {
+  return {year, month, day, hour, minute, second};
+}
+timecode::LocalTime AtSecond(int second) { return At(2025, 5, 14, 23, 0, second); }
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    timecode::LastSecond = timecode::PulseTicks = timecode::ParityCount = 0;
+    timecode::Links = {};
+    form = std::make_unique<TForm1>();
+    linksAsBuilt = timecode::Links;
+    timecode::Links.ReadClock = [] { return timecode::ClockReading{ClockNow, ClockNow}; };
+    timecode::Links.Beep = [](int, std::chrono::milliseconds) { ++Beeps; };
+  }
+  void TearDown() override { form->close(); }
+
+  void TickAt(const timecode::LocalTime& time) {
+    ClockNow = time;
+    emit form->Timer1->timeout();
+  }
+  bool LampLit() const { return !form->Image1->isHidden(); }
+
+  std::unique_ptr<TForm1> form;
+  timecode::TickLinks linksAsBuilt;
+};
+
+TEST_F(MainWindowTest, WindowAsDescribed) {
+  EXPECT_EQ(Form1, form.get());
+  EXPECT_EQ(form->windowTitle(), "Velkorin");
+  EXPECT_EQ(form->minimumSize(), form->maximumSize());
+  EXPECT_LE((form->geometry().center() - form->screen()->availableGeometry().center()).manhattanLength(), 1);
+  EXPECT_TRUE(form->windowFlags().testFlags(Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_EQ(form->Timer1->period(), timecode::kTickPeriod);
+  // StartProgram ran because the description names it as the on-create handler.
+  EXPECT_EQ(linksAsBuilt.ReadClock, &platform::ReadLocalClock);
+
+  QList<QWidget*> tabOrder;
+  for (QWidget* w = form->nextInFocusChain(); w != form.get(); w = w->nextInFocusChain())
+    if (w->focusPolicy() & Qt::TabFocus) tabOrder << w;
+  const QList<QWidget*> boxes{form->Tone, form->InvertP1, form->InvertP2, form->InvertP3, form->InvertOutput};
+  EXPECT_EQ(tabOrder, boxes);
+
+  // The accelerator presses the box at once; the click completes on release, later in the event loop.
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  QTest::keyClick(form.get(), Qt::Key_B, Qt::AltModifier);
+  EXPECT_TRUE(form->Tone->isDown());
+}
+
+struct Component {
+  const char* name;
+  const char* kind;
+  QRect geometry;
+  const char* caption;
+  int fontPixels;
+  bool checked;
+};
+
+const Component kComponents[] = {
+    {"Form1", "TForm1", {0, 0, 196, 273}, "", 11, false},
+    {"Label1", "QLabel", {64, 64, 56, 24}, "Label1", 19, false},
+    {"Label2", "QLabel", {64, 96, 56, 24}, "Label2", 19, false},
+    {"Image1", "QLabel", {32, 16, 33, 33}, "", 11, false},
+    {"Puls", "QLabel", {80, 24, 36, 24}, "Puls", 21, false},
+    {"Tone", "QCheckBox", {72, 136, 65, 17}, "&Beep", 11, false},
+    {"InvertP1", "QCheckBox", {24, 160, 97, 17}, "Invert P1", 11, false},
+    {"InvertP2", "QCheckBox", {24, 184, 97, 17}, "Invert P2", 11, false},
+    {"InvertP3", "QCheckBox", {24, 208, 97, 17}, "Invert P3", 11, false},
+    {"InvertOutput", "QCheckBox", {24, 232, 97, 17}, "InvertOutput", 11, true},
+};
+
+TEST_F(MainWindowTest, ComponentsAsDescribed) {
+  for (const Component& expected : kComponents) {
+    SCOPED_TRACE(expected.name);
+    QWidget* widget = expected.name == form->objectName() ? form.get() : form->findChild<QWidget*>(expected.name);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_STREQ(widget->metaObject()->className(), expected.kind);
+    EXPECT_EQ(widget->property("text").toString(), expected.caption);
+    EXPECT_EQ(widget->property("checked").toBool(), expected.checked);
+    // Labels keep their place and size themselves to their text; the design size fits the design font only.
+    const bool sizedToText = widget->inherits("QLabel") && *expected.caption;
+    EXPECT_EQ(widget->size(), sizedToText ? widget->sizeHint() : expected.geometry.size());
+    if (widget != form.get()) {
+      EXPECT_EQ(widget->pos(), expected.geometry.topLeft());
+      EXPECT_FALSE(widget->isHidden());
+    }
+    EXPECT_EQ(widget->font().pixelSize(), expected.fontPixels);
+    EXPECT_EQ(widget->font().family(), "MS Sans Serif");
+    // What is drawn is the design font, or the sans-serif registered to stand in for it.
+    const QString drawn = QFontInfo(widget->font()).family();
+    EXPECT_TRUE(drawn == "MS Sans Serif" || QFont::substitutes("MS Sans Serif").contains(drawn, Qt::CaseInsensitive))
+        << drawn.toStdString();
+  }
+}
+
+// Each row's second differs from the one before, so each is a new second.
+const std::tuple<timecode::LocalTime, const char*, const char*> kDisplays[] = {
+    {At(2007, 3, 5, 9, 5, 7), " 9:05:07", " 5.3.07"},         {At(2007, 1, 1, 0, 0, 0), " 0:00:00", " 1.1.07"},
+    {At(1999, 12, 31, 23, 59, 59), " 23:59:59", " 31.12.99"}, {At(2000, 10, 25, 12, 34, 56), " 12:34:56", " 25.10.00"},
+    {At(2009, 9, 9, 9, 9, 9), " 9:09:09", " 9.9.09"},         {At(2010, 10, 10, 10, 10, 10), " 10:10:10", " 10.10.10"},
+};
+
+TEST_F(MainWindowTest, ShowsTimeAndDateOnlyAtANewSecond) {
+  TickAt(AtSecond(0));  // a program started in second 0 waits for second 1
+  EXPECT_EQ(form->Label1->text(), "Label1");
+  EXPECT_EQ(form->Label2->text(), "Label2");
+  for (const auto& [time, timeText, dateText] : kDisplays) {
+    SCOPED_TRACE(timeText);
+    const timecode::LocalTime sameSecond = At(time.Year + 1, time.Month % 12 + 1, time.Day % 28 + 1,
+                                              (time.Hour + 1) % 24, (time.Minute + 1) % 60, time.Second);
+    for (const timecode::LocalTime& now : {time, sameSecond}) {
+      TickAt(now);
+      EXPECT_EQ(form->Label1->text(), timeText);
+      EXPECT_EQ(form->Label2->text(), dateText);
+      EXPECT_EQ(form->Label1->size(), form->Label1->sizeHint());
+      EXPECT_EQ(form->Label2->size(), form->Label2->sizeHint());
+    }
+  }
+}
+
+TEST_F(MainWindowTest, LampLightsDuringEveryPulse) {
+  EXPECT_EQ(LampPicture().colorCount(), 16);
+  // A red disc 32 wide and 31 high, rimmed in black; the silver around it is left out.
+  const QImage shown = form->Image1->pixmap().toImage();
+  const std::pair<QPoint, QColor> kPixels[] = {
+      {{16, 15}, Qt::red}, {{0, 15}, Qt::black}, {{31, 15}, Qt::black}, {{16, 0}, Qt::black},
+      {{16, 30}, Qt::black}, {{16, 31}, Qt::transparent}, {{0, 0}, Qt::transparent}};
+  for (const auto& [at, colour] : kPixels) {
+    const QColor pixel = shown.pixelColor(at);
+    EXPECT_EQ(pixel.alpha() ? pixel : QColor(Qt::transparent), colour) << at.x() << "," << at.y();
+  }
+
+  EXPECT_TRUE(LampLit());  // from creation until the first tick
+  TickAt(AtSecond(0));
+  EXPECT_FALSE(LampLit());
+  for (int tick = 0; tick < timecode::kShortPulseTicks; ++tick) {
+    TickAt(AtSecond(1));
+    EXPECT_TRUE(LampLit()) << "tick " << tick;
+  }
+  TickAt(AtSecond(1));
+  EXPECT_FALSE(LampLit());
+  TickAt(AtSecond(59));  // the minute mark: no pulse
+  EXPECT_FALSE(LampLit());
+}
+
+// Each box against the second in which the engine reads it.
+const std::pair<const char*, int> kSwitches[] = {{"Tone", 1}, {"InvertP1", 28}, {"InvertP2", 35}, {"InvertP3", 58}};
+
+TEST_F(MainWindowTest, EachCheckBoxIsReadAtItsNextMomentOfUse) {
+  for (const auto& [name, second] : kSwitches) {
+    SCOPED_TRACE(name);
+    auto* box = form->findChild<QCheckBox*>(name);
+    ASSERT_NE(box, nullptr);
+    auto moment = [this, second] {
+      timecode::LastSecond = static_cast<std::uint8_t>(second - 1);
+      timecode::ParityCount = 0;
+      Beeps = 0;
+      TickAt(AtSecond(second));
+      return std::pair(int{timecode::PulseTicks}, Beeps);
+    };
+    const auto asBuilt = moment();
+    box->toggle();
+    EXPECT_NE(moment(), asBuilt);
+    box->toggle();
+    EXPECT_EQ(moment(), asBuilt);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
