@@ -40,11 +40,11 @@ void TickTimer::Arm() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   const std::int64_t nowNanos = now.tv_sec * kNanosPerSecond + now.tv_nsec;
-  itimerspec spec{};
-  spec.it_value = ToTimespec((nowNanos / period + 1) * period);
-  spec.it_interval = ToTimespec(period);
+  itimerspec expiry{};
+  expiry.it_value = ToTimespec((nowNanos / period + 1) * period);
+  expiry.it_interval = ToTimespec(period);
   // Cancelled when the clock is set, so that the grid follows the new time instead of drifting off it.
-  timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+  timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr);
 }
 
 void TickTimer::OnExpired() {
