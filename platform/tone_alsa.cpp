@@ -82,6 +82,11 @@ struct Device {
   std::int64_t leadFrames = 0;  // how far the samples written run ahead of the clock
 };
 
+void CloseDevice(Device& device) {
+  if (device.pcm) snd_pcm_close(device.pcm);
+  device.pcm = nullptr;
+}
+
 bool OpenDevice(Device& device) {
   if (snd_pcm_open(&device.pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) {
     device.pcm = nullptr;
@@ -101,16 +106,8 @@ bool OpenDevice(Device& device) {
   ready = ready && snd_pcm_sw_params_current(device.pcm, software) == 0 &&
           snd_pcm_sw_params_set_start_threshold(device.pcm, software, device.leadFrames) == 0 &&
           snd_pcm_sw_params(device.pcm, software) == 0;
-  if (!ready) {
-    snd_pcm_close(device.pcm);
-    device.pcm = nullptr;
-  }
+  if (!ready) CloseDevice(device);
   return ready;
-}
-
-void CloseDevice(Device& device) {
-  if (device.pcm) snd_pcm_close(device.pcm);
-  device.pcm = nullptr;
 }
 
 // A sine that carries its phase from chunk to chunk, its loudness ramping up while the tone is
