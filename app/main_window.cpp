@@ -9,7 +9,10 @@
 #include <QStyle>
 #include <chrono>
 
+#include "app/application.h"
 #include "app/lamp_picture.h"
+#include "output/serial_lines.h"
+#include "platform/instance_guard.h"
 #include "platform/local_clock.h"
 #include "platform/tick_timer.h"
 #include "platform/tone.h"
@@ -21,6 +24,10 @@ TForm1* Form1 = nullptr;
 namespace {
 
 constexpr char kDesignFontFamily[] = "MS Sans Serif";
+constexpr char kInstanceGuardName[] = "test";
+
+// Taken at start-up; its handle is left for the process's end to close.
+platform::GuardHandle InstanceMutex = platform::kNoGuard;
 
 // The display texts are composed here one after the other, at a new second only.
 QString TextBuffer;
@@ -71,8 +78,10 @@ void ShowTime(const timecode::TimeSample& now) {
 // Called on every tick; showing or hiding a widget that already is so costs nothing.
 void ShowLamp(bool on) { Form1->Image1->setVisible(on); }
 
-// The check boxes are read whenever the engine asks, never remembered.
+// The check boxes are read whenever the engine or the pulse output asks, never remembered.
 bool ToneChecked() { return Form1->Tone->isChecked(); }
+
+bool InvertOutputChecked() { return Form1->InvertOutput->isChecked(); }
 
 bool ParityInverted(timecode::ParityBit parity) {
   switch (parity) {
@@ -126,17 +135,35 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::TimerTick() { timecode::TimerTick(); }
 
-// Links first, so that every tick finds them in place, whatever else start-up has to do.
+// Links first, so that every tick finds them in place, whatever else start-up has to do. A second
+// copy is told so and asked to end, but still tries the port, which the first copy holds: it is
+// told that too. The requests to end take effect once start-up is over.
 void TForm1::StartProgram() {
   timecode::Links = {
       .ReadClock = platform::ReadLocalClock,
-      .SetPulse = ShowLamp,
+      .SetPulse = output::SetPulse,
       .ShowTime = ShowTime,
       .ToneChecked = ToneChecked,
       .ParityInverted = ParityInverted,
       .Beep = platform::Beep,
   };
+  output::Links = {.ShowLamp = ShowLamp, .InvertOutputChecked = InvertOutputChecked};
   platform::StartTone();
+
+  const platform::InstanceGuard guard = platform::CreateInstanceGuard(kInstanceGuardName);
+  InstanceMutex = guard.handle;
+  if (guard.alreadyExisted) {
+    ShowMessageBox("Application already running", "Error");
+    Terminate();
+  }
+  if (!output::OpenPort()) {
+    ShowMessageBox("Failure to open COM1", "Error");
+    Terminate();
+  }
 }
 
-void TForm1::CleanUp() { platform::StopTone(); }
+void TForm1::CleanUp() {
+  output::ClosePort();
+  platform::ReleaseInstanceGuard(InstanceMutex);
+  platform::StopTone();
+}

@@ -7,15 +7,22 @@
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <tuple>
 #include <utility>
 
+#include "app/application.h"
 #include "app/lamp_picture.h"
 #include "app/main_window.h"
+#include "output/serial_lines.h"
+#include "platform/instance_guard.h"
 #include "platform/local_clock.h"
 #include "platform/tick_timer.h"
+#include "tests/recording_serial_port.h"
 #include "timecode/second_schedule.h"
 #include "timecode/tick_engine.h"
 #include "timecode/tick_links.h"
@@ -24,6 +31,7 @@ namespace {
 
 timecode::LocalTime ClockNow;
 int Beeps = 0;
+std::vector<std::string> Boxes;  // "caption: text" of every message box shown
 
 timecode::LocalTime At(int year, int month, int day, int hour, int minute, int second) {
   return {year, month, day, hour, minute, second};
@@ -195,10 +203,57 @@ TEST_F(MainWindowTest, EachCheckBoxIsReadAtItsNextMomentOfUse) {
   }
 }
 
+// Start-up as a first copy, a second copy and a copy without its port would go through it; each case
+// has a single-instance guard of its own, which "another copy" holds beforehand.
+struct StartUp {
+  const char* name;
+  bool anotherCopyRuns;
+  bool portMissing;
+  std::vector<std::string> boxes;
+};
+const StartUp kStartUps[] = {
+    {"first copy", false, false, {}},
+    {"second copy", true, true, {"Error: Application already running", "Error: Failure to open COM1"}},
+    {"port absent or busy", false, true, {"Error: Failure to open COM1"}},
+};
+
+TEST(StartUpTest, MessagesThenPortAndGuardGivenBackOnClose) {
+  for (const StartUp& startUp : kStartUps) {
+    SCOPED_TRACE(startUp.name);
+    QTemporaryDir runtimeDirectory;
+    ::setenv("XDG_RUNTIME_DIR", runtimeDirectory.path().toLocal8Bit().constData(), 1);
+    if (startUp.anotherCopyRuns) {
+      ASSERT_FALSE(platform::CreateInstanceGuard("test").alreadyExisted);
+    }
+    recording_port::Missing = startUp.portMissing;
+    recording_port::Calls.clear();
+    Boxes.clear();
+
+    TForm1 form;
+    EXPECT_EQ(Boxes, startUp.boxes);
+    EXPECT_EQ(recording_port::Calls, std::vector<std::string>{"open COM1"});
+    EXPECT_EQ(output::PortHandle != platform::kNoPort, !startUp.portMissing);
+    if (!startUp.boxes.empty()) {
+      EXPECT_TRUE(TerminationRequested());
+    }
+
+    form.close();
+    const std::vector<std::string> closed = startUp.portMissing ? std::vector<std::string>{"open COM1"}
+                                                                : std::vector<std::string>{"open COM1", "close"};
+    EXPECT_EQ(recording_port::Calls, closed);
+    EXPECT_EQ(output::PortHandle, platform::kNoPort);
+  }
+  recording_port::Missing = false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  ShowMessageBox = [](const char* text, const char* caption) { Boxes.push_back(std::string(caption) + ": " + text); };
+  // Every window takes the single-instance guard: here, not in the user's place, where a running copy has it.
+  const QTemporaryDir runtimeDirectory;
+  ::setenv("XDG_RUNTIME_DIR", runtimeDirectory.path().toLocal8Bit().constData(), 1);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,132 @@
+// The pulse output on a recording stand-in for the port: which line changes each pulse makes, in
+// which order, under either polarity, as the engine drives it, and with no port at all.
+
+#include <string>
+#include <vector>
+
+#include "output/serial_lines.h"
+#include "tests/recording_serial_port.h"
+#include "tests/simulated_clock.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+using namespace simulated;
+
+bool LampOn = false;
+bool InvertOutput = true;
+
+struct Lines {
+  bool dtr = false, rts = false;
+  bool operator==(const Lines&) const = default;
+};
+
+// Applies the recorded line changes to two lines in turn, failing if both are ever set at once.
+Lines Replay(const Calls& calls, Lines lines = {}) {
+  for (const std::string& call : calls) {
+    bool& line = call.ends_with("DTR") ? lines.dtr : lines.rts;
+    line = call.starts_with("set");
+    EXPECT_FALSE(lines.dtr && lines.rts) << "after " << call;
+  }
+  return lines;
+}
+
+class SerialLinesTest : public SimulatedClockTest {
+ protected:
+  void SetUp() override {
+    SimulatedClockTest::SetUp();
+    output::Links = {[](bool on) { LampOn = on; }, [] { return InvertOutput; }};
+    timecode::Links.SetPulse = output::SetPulse;
+    InvertOutput = true;
+    recording_port::Missing = false;
+    ASSERT_TRUE(output::OpenPort());
+    recording_port::Calls.clear();
+  }
+  void TearDown() override { output::ClosePort(); }
+};
+
+TEST_F(SerialLinesTest, EveryPulseClearsOneLineThenSetsTheOther) {
+  const struct {
+    bool invert, on;
+    Calls calls;
+    Lines lines;
+  } kRows[] = {
+      {true, true, {"clear RTS", "set DTR"}, {.dtr = true}},
+      {true, false, {"clear DTR", "set RTS"}, {.rts = true}},
+      {false, true, {"clear DTR", "set RTS"}, {.rts = true}},
+      {false, false, {"clear RTS", "set DTR"}, {.dtr = true}},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(testing::Message() << "invert " << row.invert << ", on " << row.on);
+    InvertOutput = row.invert;
+    for (int repeat = 0; repeat < 2; ++repeat) {  // the same again, though the lines are already so
+      recording_port::Calls.clear();
+      output::SetPulse(row.on);
+      EXPECT_EQ(LampOn, row.on);
+      EXPECT_EQ(recording_port::Calls, row.calls);
+      EXPECT_EQ(Replay(recording_port::Calls, {.dtr = true}), row.lines);
+    }
+  }
+}
+
+// The lines tick by tick through the 1 bit of second 23 and its idle stretch, with the polarity switch
+// toggled at a given tick of the second: during a pulse it waits for the pulse's end, between pulses it
+// takes effect at the next tick.
+TEST_F(SerialLinesTest, PolaritySwitchTakesEffectAtTheNextIdleTick) {
+  const Lines pulse{.dtr = true}, idle{.rts = true};  // as the switch is at start-up
+  const struct {
+    int toggledAtTick;
+    Lines atTick[4];  // after ticks 0, 20, 21 and 99 of the second
+  } kCases[] = {
+      {-1, {pulse, pulse, idle, idle}},
+      {5, {pulse, pulse, pulse, pulse}},  // the old pulse levels are the new idle ones
+      {50, {pulse, pulse, idle, pulse}},
+  };
+  constexpr int kReportedTicks[] = {0, 20, 21, 99};
+  const sys_seconds minute = Utc(2025y / May / 14, 21h, 33min);  // its frame carries minute 34: second 23 a 1
+  for (const auto& [toggledAtTick, atTick] : kCases) {
+    SCOPED_TRACE(testing::Message() << "toggled at tick " << toggledAtTick);
+    InvertOutput = true;
+    Restart();
+    Now = minute + 22s;
+    RunUntil(minute + 23s);
+    Lines lines = Replay(recording_port::Calls);
+    recording_port::Calls.clear();
+    for (int tick = 0, reported = 0; tick < kTicksPerSecond; ++tick) {
+      if (tick == toggledAtTick) InvertOutput = !InvertOutput;
+      RunUntil(Now + kTick);
+      const bool changesExpected = tick == 0 || tick >= 21;
+      EXPECT_EQ(recording_port::Calls.size(), changesExpected ? 2u : 0u) << "tick " << tick;
+      lines = Replay(recording_port::Calls, lines);
+      recording_port::Calls.clear();
+      if (tick == kReportedTicks[reported]) {
+        EXPECT_EQ(lines, atTick[reported++]) << "tick " << tick;
+      }
+    }
+  }
+}
+
+// Without a port the lamp still follows the pulses, and nothing reaches whatever file might now have
+// the number a port had.
+TEST_F(SerialLinesTest, NoLineChangesWithoutAPort) {
+  const struct {
+    const char* name;
+    void (*prepare)();
+  } kCases[] = {
+      {"never opened", [] { output::ClosePort(); }},
+      {"failed to open", [] { recording_port::Missing = true, output::OpenPort(); }},
+      {"closed", [] { output::ClosePort(); }},
+  };
+  for (const auto& [name, prepare] : kCases) {
+    SCOPED_TRACE(name);
+    prepare();
+    recording_port::Calls.clear();
+    for (bool on : {true, false, true}) {
+      output::SetPulse(on);
+      EXPECT_EQ(LampOn, on);
+    }
+    EXPECT_EQ(recording_port::Calls, Calls{});
+  }
+}
+
+}  // namespace
