@@ -16,9 +16,9 @@ void ShowModalMessageBox(const char* text, const char* caption) {
 
 void (*ShowMessageBox)(const char* text, const char* caption) = ShowModalMessageBox;
 
-// Qt ignores a quit() made while the main loop is not running, and a request made during start-up
-// would be taken up and dropped by the loop of a message box shown after it. So the request is also
-// remembered, for the entry to look at before it starts the loop.
+// Qt drops a quit() made before the main loop runs. Queued, it waits for the loop, unless a message box
+// shown meanwhile runs a loop of its own that takes the call and drops it: exactly what a second copy
+// does at start-up. So the request is also remembered, for the entry to look at before it starts the loop.
 void Terminate() {
   terminationRequested = true;
   QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
