@@ -123,9 +123,9 @@ TForm1::~TForm1() { Form1 = nullptr; }
 // than signals and Timer1, being no widget, has no place among the described components.
 QMetaMethod TForm1::HandlerNamedBy(const char* event) const {
   const QByteArray signature = property(event).toByteArray() + "()";
-  const int index = metaObject()->indexOfSlot(signature.constData());
+  const int index = staticMetaObject.indexOfSlot(signature.constData());
   if (index < 0) qFatal("TForm1: the description binds %s to %s, which is no handler", event, signature.constData());
-  return metaObject()->method(index);
+  return staticMetaObject.method(index);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

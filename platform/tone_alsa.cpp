@@ -231,4 +231,15 @@ void StopTone() {
     worker.detach();
 }
 
+namespace {
+
+// The window's close stops the worker; a program that ends without that (a start-up failure, an
+// exit from deep inside the toolkit) has it stopped as it ends, since a thread object destroyed while
+// its thread runs ends the program with an abort. Defined after the worker, so destroyed before it.
+struct StopToneAtExit {
+  ~StopToneAtExit() { StopTone(); }
+} stopToneAtExit;
+
+}  // namespace
+
 }  // namespace platform
