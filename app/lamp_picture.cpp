@@ -10,12 +10,14 @@ constexpr double kDiscWidth = 32;
 constexpr double kDiscHeight = 31;  // one row short of the picture, so the disc sits on a silver bottom row
 
 // The sixteen colours of the standard 4-bit palette, in their usual order.
+// clang-format off
 constexpr QRgb kSixteenColours[] = {
     qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),     qRgb(128, 128, 0),
     qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128),   kLampBackground,
     qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),     qRgb(255, 255, 0),
     qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255),   qRgb(255, 255, 255),
 };
+// clang-format on
 constexpr int kBlack = 0;
 constexpr int kSilver = 7;
 constexpr int kRed = 9;

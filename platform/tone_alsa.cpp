@@ -28,8 +28,8 @@ using namespace std::chrono_literals;
 constexpr unsigned kSampleRateHz = 48'000;
 // Asked of the device; it may grant more. Small, so the tone starts soon after it is asked for.
 constexpr std::chrono::microseconds kDeviceBuffer = 20ms;
-constexpr int kChunkFrames = 96;  // 2 ms: how often the worker decides whether the tone goes on
-constexpr int kFadeFrames = 96;   // 2 ms of swelling in and dying away, so the tone does not click
+constexpr int kChunkFrames = 96;                // 2 ms: how often the worker decides whether the tone goes on
+constexpr int kFadeFrames = 96;                 // 2 ms of swelling in and dying away, so the tone does not click
 constexpr double kFullScale = 0.4 * INT16_MAX;  // clearly heard, yet well short of harsh
 // The engine asks for 1 ms on every tick of a pulse, shorter than one cycle of the tone. Holding each
 // request for a tick period and then some lets the next tick's request arrive before the tone runs
@@ -39,7 +39,7 @@ constexpr auto kShortestTone = timecode::kTickPeriod + 8ms;
 constexpr auto kReleaseAfter = 2s;    // the device is given back after this long without a tone
 constexpr auto kReopenInterval = 3s;  // a missing or failed device is looked for again at most this often
 constexpr std::chrono::milliseconds kDeviceTimeout{500};  // a device taking nothing this long is given up
-constexpr auto kStopTimeout = 1s;     // how long the exit waits for the worker
+constexpr auto kStopTimeout = 1s;                         // how long the exit waits for the worker
 constexpr auto kForever = std::chrono::nanoseconds::max();
 
 // Handed from the tick thread to the worker without locks: the tick thread only stores and wakes.
@@ -59,8 +59,8 @@ static_assert(std::atomic<std::uint32_t>::is_always_lock_free &&
 bool WaitWhile(std::atomic<std::uint32_t>& word, std::uint32_t value, std::chrono::nanoseconds timeout) {
   const auto whole = std::chrono::floor<std::chrono::seconds>(timeout);
   const timespec relative{static_cast<time_t>(whole.count()), static_cast<long>((timeout - whole).count())};
-  const long result = syscall(SYS_futex, &word, FUTEX_WAIT_PRIVATE, value,
-                              timeout == kForever ? nullptr : &relative, nullptr, 0);
+  const long result =
+      syscall(SYS_futex, &word, FUTEX_WAIT_PRIVATE, value, timeout == kForever ? nullptr : &relative, nullptr, 0);
   return !(result < 0 && errno == ETIMEDOUT);
 }
 
@@ -96,8 +96,8 @@ bool OpenDevice(Device& device) {
   snd_pcm_uframes_t periodFrames = 0;
   snd_pcm_sw_params_t* software = nullptr;
   snd_pcm_sw_params_alloca(&software);
-  bool ready = snd_pcm_set_params(device.pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1,
-                                  kSampleRateHz, 1, kDeviceBuffer.count()) == 0 &&
+  bool ready = snd_pcm_set_params(device.pcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kSampleRateHz, 1,
+                                  kDeviceBuffer.count()) == 0 &&
                snd_pcm_get_params(device.pcm, &bufferFrames, &periodFrames) == 0;
   // Half a buffer ahead keeps the device fed between the worker's wake-ups without piling up latency;
   // the device starts as soon as that much is written.
@@ -122,8 +122,8 @@ void FillChunk(std::span<std::int16_t, kChunkFrames> chunk, bool wanted, Voice& 
   for (std::int16_t& sample : chunk) {
     voice.rampFrames = std::clamp(voice.rampFrames + (wanted ? 1 : -1), 0, kFadeFrames);
     const double gain = static_cast<double>(voice.rampFrames) / kFadeFrames;
-    sample = static_cast<std::int16_t>(
-        std::lround(kFullScale * gain * std::sin(2 * std::numbers::pi * voice.phaseCycles)));
+    sample =
+        static_cast<std::int16_t>(std::lround(kFullScale * gain * std::sin(2 * std::numbers::pi * voice.phaseCycles)));
     voice.phaseCycles = std::fmod(voice.phaseCycles + cyclesPerFrame, 1.0);
   }
 }
@@ -207,8 +207,7 @@ void StartTone() {
 }
 
 void Beep(int frequencyHz, std::chrono::milliseconds duration) {
-  const Clock::rep end =
-      (Clock::now() + std::max<Clock::duration>(duration, kShortestTone)).time_since_epoch().count();
+  const Clock::rep end = (Clock::now() + std::max<Clock::duration>(duration, kShortestTone)).time_since_epoch().count();
   toneFrequencyHz.store(frequencyHz);
   // Only the tick thread beeps, so nothing can store a later end between this load and store.
   if (end > toneEnd.load()) toneEnd.store(end);
@@ -223,8 +222,7 @@ void StopTone() {
   WakeAll(requests);
   // A worker stuck in a hung sound server is left behind rather than allowed to hold up the exit.
   const Clock::time_point deadline = Clock::now() + kStopTimeout;
-  while (workerFinished.load() == 0 && Clock::now() < deadline)
-    WaitWhile(workerFinished, 0, deadline - Clock::now());
+  while (workerFinished.load() == 0 && Clock::now() < deadline) WaitWhile(workerFinished, 0, deadline - Clock::now());
   if (workerFinished.load() != 0)
     worker.join();
   else

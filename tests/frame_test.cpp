@@ -41,13 +41,22 @@ MinuteMark Decode(const std::array<int, 60>& pulseTicks) {
   EXPECT_EQ(bits[20], 1) << "start of time bit";
   for (auto [first, parity] : {std::pair{21, 28}, std::pair{29, 35}, std::pair{36, 58}})
     EXPECT_EQ(std::count(&bits[first], &bits[parity + 1], 1) % 2, 0) << "odd parity at second " << parity;
-  return {Bcd(bits, 50, 4, 9), Bcd(bits, 45, 1, 1), Bcd(bits, 36, 2, 3), Binary(bits, 42, 3),
-          Bcd(bits, 29, 2, 2), Bcd(bits, 21, 3, 5), bits[17]};
+  return {Bcd(bits, 50, 4, 9),
+          Bcd(bits, 45, 1, 1),
+          Bcd(bits, 36, 2, 3),
+          Binary(bits, 42, 3),
+          Bcd(bits, 29, 2, 2),
+          Bcd(bits, 21, 3, 5),
+          bits[17]};
 }
 
 TEST_F(SimulatedClockTest, EachFrameCarriesTheComingMinuteMark) {
   // The minute sent in UTC: Berlin is one hour ahead in winter, two in summer.
-  const struct { const char* name; sys_seconds minuteSent; MinuteMark mark; } kMinutes[] = {
+  const struct {
+    const char* name;
+    sys_seconds minuteSent;
+    MinuteMark mark;
+  } kMinutes[] = {
       {"ordinary", Utc(2025y / May / 14, 21h, 33min), {25, 5, 14, 3, 23, 34, 1}},
       {"year end", Utc(2099y / December / 31, 22h, 59min), {0, 1, 1, 5, 0, 0, 0}},
       {"into leap day", Utc(2024y / February / 28, 22h, 59min), {24, 2, 29, 4, 0, 0, 0}},
@@ -76,9 +85,13 @@ TEST_F(SimulatedClockTest, EveryFrameOfADayCarriesTheCalendarsNextMinute) {
     const sys_days day = floor<days>(mark);
     const year_month_day date{day};
     const hh_mm_ss time{mark - day};
-    const MinuteMark expected{int(date.year()) % 100, int(unsigned(date.month())), int(unsigned(date.day())),
-                              int(weekday{day}.iso_encoding()), int(time.hours().count()),
-                              int(time.minutes().count()), 1};
+    const MinuteMark expected{int(date.year()) % 100,
+                              int(unsigned(date.month())),
+                              int(unsigned(date.day())),
+                              int(weekday{day}.iso_encoding()),
+                              int(time.hours().count()),
+                              int(time.minutes().count()),
+                              1};
     ASSERT_EQ(Decode(PulseLengths(minute)), expected);
     ASSERT_FALSE(HasFailure()) << "in the frame carrying " << ::testing::PrintToString(expected);
   }

@@ -160,7 +160,7 @@ TEST_F(MainWindowTest, LampLightsDuringEveryPulse) {
   // A red disc 32 wide and 31 high, rimmed in black; the silver around it is left out.
   const QImage shown = form->Image1->pixmap().toImage();
   const std::pair<QPoint, QColor> kPixels[] = {
-      {{16, 15}, Qt::red}, {{0, 15}, Qt::black}, {{31, 15}, Qt::black}, {{16, 0}, Qt::black},
+      {{16, 15}, Qt::red},   {{0, 15}, Qt::black},        {{31, 15}, Qt::black},    {{16, 0}, Qt::black},
       {{16, 30}, Qt::black}, {{16, 31}, Qt::transparent}, {{0, 0}, Qt::transparent}};
   for (const auto& [at, colour] : kPixels) {
     const QColor pixel = shown.pixelColor(at);
@@ -184,8 +184,9 @@ TEST_F(MainWindowTest, LampLightsDuringEveryPulse) {
 const std::pair<const char*, int> kSwitches[] = {{"Tone", 1}, {"InvertP1", 28}, {"InvertP2", 35}, {"InvertP3", 58}};
 
 TEST_F(MainWindowTest, EachCheckBoxIsReadAtItsNextMomentOfUse) {
-  for (const auto& [name, second] : kSwitches) {
+  for (const auto& [name, secondOfUse] : kSwitches) {
     SCOPED_TRACE(name);
+    const int second = secondOfUse;  // a lambda may not capture a structured binding before C++20
     auto* box = form->findChild<QCheckBox*>(name);
     ASSERT_NE(box, nullptr);
     auto moment = [this, second] {
@@ -238,8 +239,8 @@ TEST(StartUpTest, MessagesThenPortAndGuardGivenBackOnClose) {
     }
 
     form.close();
-    const std::vector<std::string> closed = startUp.portMissing ? std::vector<std::string>{"open COM1"}
-                                                                : std::vector<std::string>{"open COM1", "close"};
+    const std::vector<std::string> closed =
+        startUp.portMissing ? std::vector<std::string>{"open COM1"} : std::vector<std::string>{"open COM1", "close"};
     EXPECT_EQ(recording_port::Calls, closed);
     EXPECT_EQ(output::PortHandle, platform::kNoPort);
   }

@@ -28,7 +28,7 @@ inline constexpr int kTicksPerSecond = 100;
 constexpr sys_seconds Utc(year_month_day date, hours hour, minutes minute) { return sys_days{date} + hour + minute; }
 
 struct TickRecord {
-  sys_seconds second;  // of the simulated clock
+  sys_seconds second;                                        // of the simulated clock
   int pulsesOn = 0, pulsesOff = 0, displays = 0, beeps = 0;  // beeps of 600 Hz for 1 ms only
   bool operator==(const TickRecord&) const = default;
 };

@@ -25,7 +25,7 @@ TEST_F(SimulatedClockTest, EverySecondOfAMinuteTickByTick) {
     ToneOn = tone;
     SendWholeMinute();
     for (int second = 0; second < 60; ++second) {
-      const TickRecord* tick = &Ticks[(second + 1) * kTicksPerSecond];
+      const TickRecord* tick = &Ticks[static_cast<std::size_t>(second + 1) * kTicksPerSecond];
       int length = 0;
       while (length < kTicksPerSecond && !tick[length].pulsesOff) ++length;
       const bool minuteMark = second == 59;
@@ -67,7 +67,10 @@ TEST_F(SimulatedClockTest, SecondSkippedByALateTickIsNeitherSentNorCounted) {
 
 // Which of the first 150 ticks after a start begin a pulse and show the time.
 TEST_F(SimulatedClockTest, FirstPulseAndDisplayAfterAStart) {
-  const struct { milliseconds start; std::vector<int> pulseTicks, displayTicks; } kCases[] = {
+  const struct {
+    milliseconds start;
+    std::vector<int> pulseTicks, displayTicks;
+  } kCases[] = {
       {0ms, {100}, {100}},           // in second 0: nothing until second 1
       {37'450ms, {0, 55}, {0, 55}},  // at once, mid-second
       {59'450ms, {55}, {0, 55}},     // in the minute mark: no pulse until second 0

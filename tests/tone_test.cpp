@@ -40,7 +40,9 @@ void SoundPulse(int ticks) {
   platform::StopTone();
 }
 
-struct Tone { double frequencyHz = 0, soundingSeconds = 0; };
+struct Tone {
+  double frequencyHz = 0, soundingSeconds = 0;
+};
 
 // Over the sounding stretches of a recording of 16-bit mono samples behind a 44-byte header. Silence is
 // left out, so that a tick that came late to the beeper does not count against the tone's pitch.
@@ -64,7 +66,7 @@ Tone Measure(const fs::path& wav) {
     previous = i;
   }
   const double seconds = static_cast<double>(sounding) / rateHz;
-  return {seconds > 0 ? zeroCrossings / 2.0 / seconds : 0, seconds};
+  return {seconds > 0 ? static_cast<double>(zeroCrossings) / 2.0 / seconds : 0, seconds};
 }
 
 class ToneTest : public testing::Test {

@@ -76,8 +76,12 @@ void SecondSchedule(std::uint8_t second) {
   switch (entry.content) {
     case Content::Zero: break;
     // The zone bits count in no parity.
-    case Content::SummerTime: if (mark.SummerTime) LongPulse(); break;
-    case Content::WinterTime: if (!mark.SummerTime) LongPulse(); break;
+    case Content::SummerTime:
+      if (mark.SummerTime) LongPulse();
+      break;
+    case Content::WinterTime:
+      if (!mark.SummerTime) LongPulse();
+      break;
     case Content::StartOfTime:
       ParityCount = 0;
       LongPulse();

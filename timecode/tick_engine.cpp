@@ -32,8 +32,7 @@ void TimerTick() {
     Links.SetPulse(false);
   } else {
     --PulseTicks;
-    if (CurrentTime.Second != kMinuteMarkSecond && Links.ToneChecked())
-      Links.Beep(kBeepFrequencyHz, kBeepDuration);
+    if (CurrentTime.Second != kMinuteMarkSecond && Links.ToneChecked()) Links.Beep(kBeepFrequencyHz, kBeepDuration);
   }
 }
 

@@ -13,8 +13,8 @@ struct TimeSample {
   std::uint8_t Hour = 0;
   std::uint8_t Day = 0;
   std::uint8_t Month = 0;
-  std::int32_t Year2 = 0;     // the year within its century, 0 ... 99
-  std::uint8_t WeekDay = 0;   // 1 = Monday ... 7 = Sunday
+  std::int32_t Year2 = 0;    // the year within its century, 0 ... 99
+  std::uint8_t WeekDay = 0;  // 1 = Monday ... 7 = Sunday
   std::uint8_t MinuteBcd = 0;
   std::uint8_t HourBcd = 0;
   std::uint8_t DayBcd = 0;
