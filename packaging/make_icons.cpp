@@ -29,9 +29,9 @@ Qt::TransformationMode ScalingFor(const QImage& lamp, int side) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool is_number = false;
-  const int side = argc == 3 ? QString::fromLocal8Bit(argv[1]).toInt(&is_number) : 0;
-  if (!is_number || side <= 0) {
+  bool isNumber = false;
+  const int side = argc == 3 ? QString::fromLocal8Bit(argv[1]).toInt(&isNumber) : 0;
+  if (!isNumber || side <= 0) {
     std::fprintf(stderr, "usage: make_icons SIDE_PIXELS OUTPUT.png\n");
     return 2;
   }
