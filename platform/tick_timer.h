@@ -4,6 +4,7 @@
 #include <chrono>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace platform {
 
@@ -28,8 +29,11 @@ class TickTimer : public QObject {
   void OnExpired();
 
   std::chrono::milliseconds period_;
+  // What wakes the tick, by system: on Linux a timer descriptor and the notifier watching it,
+  // elsewhere a Qt timer.
   int fd_ = -1;
   QSocketNotifier* notifier_ = nullptr;
+  QTimer* timer_ = nullptr;
 };
 
 }  // namespace platform
