@@ -78,8 +78,7 @@ void PrintPercentiles(const char* timerName, const char* measure, std::vector<na
     const auto index = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1));
     return duration<double, std::micro>(values[index]).count();
   };
-  std::printf("%-24s %-9s %9.0f %9.0f %9.0f %9.0f\n", timerName, measure, at(0.5), at(0.9), at(0.99),
-              at(1.0));
+  std::printf("%-24s %-9s %9.0f %9.0f %9.0f %9.0f\n", timerName, measure, at(0.5), at(0.9), at(0.99), at(1.0));
 }
 
 void Report(const char* timerName, const Ticks& ticks) {
@@ -91,8 +90,8 @@ void Report(const char* timerName, const Ticks& ticks) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  std::printf("%-24s %-9s %9s %9s %9s %9s   (µs, %zu ticks each)\n", "timer", "measure", "p50", "p90", "p99",
-              "max", kTicksPerTimer);
+  std::printf("%-24s %-9s %9s %9s %9s %9s   (µs, %zu ticks each)\n", "timer", "measure", "p50", "p90", "p99", "max",
+              kTicksPerTimer);
   // One timer at a time, so that neither wakes the loop for the other.
   Report("TickTimer (timerfd)", RecordTickTimer());
   Report("QTimer (PreciseTimer)", RecordQTimerAtPhases());

@@ -22,8 +22,7 @@ timespec ToTimespec(std::int64_t nanos) {
 
 }  // namespace
 
-TickTimer::TickTimer(std::chrono::milliseconds period, QObject* parent)
-    : QObject(parent), period_(period) {
+TickTimer::TickTimer(std::chrono::milliseconds period, QObject* parent) : QObject(parent), period_(period) {
   fd_ = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
   if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "timerfd_create");
   // Linux lets an ordinary thread's timers fire up to 50 us late, to group wake-ups; the tick thread
