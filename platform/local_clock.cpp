@@ -1,0 +1,43 @@
+#include "platform/local_clock.h"
+
+#include <ctime>
+
+namespace platform {
+
+namespace {
+
+// The C library's local time: the process's time zone, its summer time included.
+std::tm LocalTm(std::time_t moment) {
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &moment);
+#else
+  localtime_r(&moment, &local);
+#endif
+  return local;
+}
+
+timecode::LocalTime ToLocalTime(const std::tm& tm) {
+  timecode::LocalTime time;
+  time.Year = tm.tm_year + 1900;
+  time.Month = tm.tm_mon + 1;
+  time.Day = tm.tm_mday;
+  time.Hour = tm.tm_hour;
+  time.Minute = tm.tm_min;
+  time.Second = tm.tm_sec;
+  time.DaysSinceSunday = tm.tm_wday;
+  time.SummerTime = tm.tm_isdst > 0;
+  return time;
+}
+
+}  // namespace
+
+timecode::ClockReading LocalClockAt(std::int64_t unixSeconds) {
+  const auto now = static_cast<std::time_t>(unixSeconds);
+  const std::tm local = LocalTm(now);
+  // Counted back from the local seconds rather than rounded in UTC, so zones with odd offsets work too.
+  const std::time_t nextMark = now - local.tm_sec + 60;
+  return {ToLocalTime(local), ToLocalTime(LocalTm(nextMark))};
+}
+
+}  // namespace platform
