@@ -1,5 +1,3 @@
-#include "platform/tone.h"
-
 #include <alsa/asoundlib.h>
 #include <linux/futex.h>
 #include <sys/syscall.h>
@@ -16,13 +14,14 @@
 #include <span>
 #include <thread>
 
-#include "timecode/tick_engine.h"
+#include "platform/tone_worker.h"
 
-namespace platform {
+// The tone on the sound device through ALSA.
+
+namespace platform::tone {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr unsigned kSampleRateHz = 48'000;
@@ -31,31 +30,13 @@ constexpr std::chrono::microseconds kDeviceBuffer = 20ms;
 constexpr int kChunkFrames = 96;                // 2 ms: how often the worker decides whether the tone goes on
 constexpr int kFadeFrames = 96;                 // 2 ms of swelling in and dying away, so the tone does not click
 constexpr double kFullScale = 0.4 * INT16_MAX;  // clearly heard, yet well short of harsh
-// The engine asks for 1 ms on every tick of a pulse, shorter than one cycle of the tone. Holding each
-// request for a tick period and then some lets the next tick's request arrive before the tone runs
-// out, so the requests of one pulse join into one tone about as long as the pulse. The extra 8 ms
-// cover a late tick: on a busy machine ticks now and then come some 4 to 6 ms late.
-constexpr auto kShortestTone = timecode::kTickPeriod + 8ms;
-constexpr auto kReleaseAfter = 2s;    // the device is given back after this long without a tone
-constexpr auto kReopenInterval = 3s;  // a missing or failed device is looked for again at most this often
+constexpr auto kReleaseAfter = 2s;              // the device is given back after this long without a tone
+constexpr auto kReopenInterval = 3s;            // a missing or failed device is looked for again at most this often
 constexpr std::chrono::milliseconds kDeviceTimeout{500};  // a device taking nothing this long is given up
-constexpr auto kStopTimeout = 1s;                         // how long the exit waits for the worker
-constexpr auto kForever = std::chrono::nanoseconds::max();
 
-// Handed from the tick thread to the worker without locks: the tick thread only stores and wakes.
-std::atomic<Clock::rep> toneEnd{0};  // steady-clock count until which a tone is wanted
-std::atomic<int> toneFrequencyHz{0};
-std::atomic<std::uint32_t> requests{0};  // moves on with every Beep and at stop; the worker sleeps on it
-std::atomic<bool> stopping{false};
-std::atomic<std::uint32_t> workerFinished{0};
-std::thread worker;
-
-static_assert(std::atomic<Clock::rep>::is_always_lock_free);
-static_assert(std::atomic<std::uint32_t>::is_always_lock_free &&
-              sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t));
+}  // namespace
 
 // A futex rather than a condition variable: the waker takes no lock, and the sleeper can time out.
-// False when the time ran out while word still held value.
 bool WaitWhile(std::atomic<std::uint32_t>& word, std::uint32_t value, std::chrono::nanoseconds timeout) {
   const auto whole = std::chrono::floor<std::chrono::seconds>(timeout);
   const timespec relative{static_cast<time_t>(whole.count()), static_cast<long>((timeout - whole).count())};
@@ -68,7 +49,9 @@ void WakeAll(std::atomic<std::uint32_t>& word) {
   syscall(SYS_futex, &word, FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
 }
 
-bool ToneWantedAt(Clock::time_point moment) { return moment.time_since_epoch().count() < toneEnd.load(); }
+namespace {
+
+bool ToneWantedAt(Clock::time_point moment) { return ToneLeftAt(moment) > Clock::duration::zero(); }
 
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
@@ -173,7 +156,11 @@ bool PlayTone(const Device& device) {
   return true;
 }
 
+}  // namespace
+
 void RunWorker() {
+  // Without a sound device ALSA would otherwise complain on stderr at every attempt to open one.
+  snd_lib_error_set_handler(IgnoreAlsaError);
   Device device;
   Clock::time_point nextOpenAttempt = Clock::now();
   while (!stopping.load()) {
@@ -192,52 +179,6 @@ void RunWorker() {
       CloseDevice(device);
   }
   CloseDevice(device);
-  workerFinished.store(1);
-  WakeAll(workerFinished);
 }
 
-}  // namespace
-
-void StartTone() {
-  // Without a sound device ALSA would otherwise complain on stderr at every attempt to open one.
-  snd_lib_error_set_handler(IgnoreAlsaError);
-  stopping.store(false);
-  workerFinished.store(0);
-  worker = std::thread(RunWorker);
-}
-
-void Beep(int frequencyHz, std::chrono::milliseconds duration) {
-  const Clock::rep end = (Clock::now() + std::max<Clock::duration>(duration, kShortestTone)).time_since_epoch().count();
-  toneFrequencyHz.store(frequencyHz);
-  // Only the tick thread beeps, so nothing can store a later end between this load and store.
-  if (end > toneEnd.load()) toneEnd.store(end);
-  requests.fetch_add(1);
-  WakeAll(requests);
-}
-
-void StopTone() {
-  if (!worker.joinable()) return;
-  stopping.store(true);
-  requests.fetch_add(1);
-  WakeAll(requests);
-  // A worker stuck in a hung sound server is left behind rather than allowed to hold up the exit.
-  const Clock::time_point deadline = Clock::now() + kStopTimeout;
-  while (workerFinished.load() == 0 && Clock::now() < deadline) WaitWhile(workerFinished, 0, deadline - Clock::now());
-  if (workerFinished.load() != 0)
-    worker.join();
-  else
-    worker.detach();
-}
-
-namespace {
-
-// The window's close stops the worker; a program that ends without that (a start-up failure, an
-// exit from deep inside the toolkit) has it stopped as it ends, since a thread object destroyed while
-// its thread runs ends the program with an abort. Defined after the worker, so destroyed before it.
-struct StopToneAtExit {
-  ~StopToneAtExit() { StopTone(); }
-} stopToneAtExit;
-
-}  // namespace
-
-}  // namespace platform
+}  // namespace platform::tone
