@@ -36,8 +36,12 @@ timecode::ClockReading LocalClockAt(std::int64_t unixSeconds) {
   const auto now = static_cast<std::time_t>(unixSeconds);
   const std::tm local = LocalTm(now);
   // Counted back from the local seconds rather than rounded in UTC, so zones with odd offsets work too.
-  const std::time_t nextMark = now - local.tm_sec + 60;
-  return {ToLocalTime(local), ToLocalTime(LocalTm(nextMark))};
+  const std::time_t minuteStart = now - local.tm_sec;
+  // A zone that counts leap seconds shows second 60 where one is inserted: the minute mark comes a second later.
+  std::tm mark = LocalTm(minuteStart + 60);
+  const int secondsInMinute = mark.tm_sec == 60 ? 61 : 60;
+  if (secondsInMinute == 61) mark = LocalTm(minuteStart + 61);
+  return {ToLocalTime(local), ToLocalTime(mark), secondsInMinute};
 }
 
 }  // namespace platform

@@ -28,14 +28,15 @@ int Bcd(const Bits& bits, int first, int tenBits, int maxTens) {
   return tens * 10 + units;
 }
 
-// Decodes one frame strictly, flagging every rule it breaks.
-MinuteMark Decode(const std::array<int, 60>& pulseTicks) {
+// Decodes one frame strictly, flagging every rule it breaks. A leap second adds a 0 as second 59.
+MinuteMark Decode(const std::vector<int>& pulseTicks) {
   Bits bits{};
-  for (int second = 0; second < 59; ++second) {
+  for (std::size_t second = 0; second + 1 < pulseTicks.size(); ++second) {
     EXPECT_TRUE(pulseTicks[second] == 11 || pulseTicks[second] == 21) << second << ": " << pulseTicks[second];
     bits[second] = pulseTicks[second] == 21;
   }
-  EXPECT_EQ(pulseTicks[59], 0) << "pulse in the minute mark";
+  EXPECT_EQ(pulseTicks.back(), 0) << "pulse in the minute mark";
+  EXPECT_EQ(bits[59], 0) << "a 1 before a leap second";
   EXPECT_EQ(std::count(&bits[0], &bits[17], 1) + bits[19], 0) << "start, flag or leap-second bit set";
   EXPECT_EQ(bits[17] + bits[18], 1) << "not exactly one zone bit";
   EXPECT_EQ(bits[20], 1) << "start of time bit";
@@ -56,6 +57,8 @@ TEST_F(SimulatedClockTest, EachFrameCarriesTheComingMinuteMark) {
     const char* name;
     sys_seconds minuteSent;
     MinuteMark mark;
+    const char* zone = kBerlinZone;
+    seconds length = 1min;
   } kMinutes[] = {
       {"ordinary", Utc(2025y / May / 14, 21h, 33min), {25, 5, 14, 3, 23, 34, 1}},
       {"year end", Utc(2099y / December / 31, 22h, 59min), {0, 1, 1, 5, 0, 0, 0}},
@@ -64,13 +67,21 @@ TEST_F(SimulatedClockTest, EachFrameCarriesTheComingMinuteMark) {
       {"Sunday", Utc(2025y / June / 15, 5h, 44min), {25, 6, 15, 7, 7, 45, 1}},
       {"summer time begins", Utc(2026y / March / 29, 0h, 59min), {26, 3, 29, 7, 3, 0, 1}},
       {"summer time ends", Utc(2026y / October / 25, 0h, 59min), {26, 10, 25, 7, 2, 0, 0}},
+      // 61 s long; a clock that counts leap seconds has counted the 26 before it as well
+      {"leap second", Utc(2016y / December / 31, 23h, 59min) + 26s, {17, 1, 1, 7, 1, 0, 0}, "right/Europe/Berlin", 61s},
   };
-  for (const auto& [name, minuteSent, mark] : kMinutes) {
+  for (const auto& [name, minuteSent, mark, zone, length] : kMinutes) {
     SCOPED_TRACE(name);
+    setenv("TZ", zone, 1);
+    tzset();
     Restart();
+    ToneOn = true;
     Now = minuteSent - 3s;  // the minute of the start is partial
-    RunUntil(minuteSent + 1min);
-    EXPECT_EQ(Decode(PulseLengths(minuteSent)), mark);
+    RunUntil(minuteSent + length);
+    EXPECT_EQ(Decode(PulseLengths(minuteSent, length)), mark);
+    EXPECT_FALSE(std::any_of(Ticks.begin(), Ticks.end(), [&](auto tick) {
+      return tick.second == minuteSent + length - 1s && tick.beeps;
+    })) << "a beep in the minute mark";
   }
 }
 

@@ -56,11 +56,11 @@ inline void RunUntil(sys_time<milliseconds> end) {
   }
 }
 
-// Length in ticks of the pulse begun in each second of the minute starting at `minute`; 0 for none.
-inline std::array<int, 60> PulseLengths(sys_seconds minute) {
-  std::array<int, 60> lengths{};
+// Length in ticks of the pulse begun in each second of the `length` long minute starting at `minute`; 0 for none.
+inline std::vector<int> PulseLengths(sys_seconds minute, seconds length = 1min) {
+  std::vector<int> lengths(length.count());
   for (std::size_t start = 0; start < Ticks.size(); ++start) {
-    if (!Ticks[start].pulsesOn || Ticks[start].second < minute || Ticks[start].second >= minute + 1min) continue;
+    if (!Ticks[start].pulsesOn || Ticks[start].second < minute || Ticks[start].second >= minute + length) continue;
     std::size_t end = start + 1;
     while (end < Ticks.size() && !Ticks[end].pulsesOff && !Ticks[end].pulsesOn) ++end;
     lengths[(Ticks[start].second - minute).count()] = static_cast<int>(end - start);

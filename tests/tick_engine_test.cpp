@@ -13,7 +13,7 @@ using timecode::ParityBit;
 // Its frame carries 23:34: minute bits 0010110 (P1 = 1), hour bits 110001 (P2 = 1).
 const sys_seconds kMinute = Utc(2025y / May / 14, 21h, 33min);
 
-std::array<int, 60> SendWholeMinute() {
+std::vector<int> SendWholeMinute() {
   Restart();
   Now = kMinute - 1s;  // second s of kMinute then begins at tick 100 (s + 1)
   RunUntil(kMinute + 1min);

@@ -11,7 +11,7 @@ struct LocalTime {
   int Day = 0;              // day of the month, 1 ... 31
   int Hour = 0;             // 0 ... 23
   int Minute = 0;           // 0 ... 59
-  int Second = 0;           // 0 ... 59
+  int Second = 0;           // 0 ... 59, or 60 during a leap second
   int DaysSinceSunday = 0;  // 0 = Sunday ... 6 = Saturday
   bool SummerTime = false;  // daylight-saving time is in effect
 };
@@ -21,6 +21,9 @@ struct LocalTime {
 struct ClockReading {
   LocalTime Now;
   LocalTime NextMinuteMark;
+  // 61 in a minute that a leap second lengthens, where the zone counts leap seconds: its clock then
+  // shows second 60 before the coming minute mark.
+  int SecondsInMinute = 60;
 };
 
 }  // namespace timecode

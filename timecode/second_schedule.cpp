@@ -49,7 +49,9 @@ constexpr std::array<Entry, 60> kSchedule = [] {
   field(45, 5, Content::Month);
   field(50, 8, Content::Year);
   table[58] = {Content::DateParity};
-  return table;  // second 59, the minute mark, carries no pulse at all: the engine sees to that
+  // Second 59 is a 0 in a minute that a leap second lengthens. The minute mark, the minute's last second,
+  // carries no pulse at all and is never looked up: the engine sees to that.
+  return table;
 }();
 
 void DataBit(std::uint8_t field, std::uint8_t bit) {

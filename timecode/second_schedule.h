@@ -12,7 +12,7 @@ extern std::uint8_t ParityCount;
 // Turns the pulse just started into a 1-bit.
 void LongPulse();
 
-// What second `second` of the minute carries, applied to the pulse the engine has just started.
+// What second `second` (0 ... 59) of the minute carries, applied to the pulse the engine has just started.
 // The bits describe MinuteMarkTime, the time at the minute mark that ends this minute.
 void SecondSchedule(std::uint8_t second);
 

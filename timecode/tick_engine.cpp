@@ -16,6 +16,8 @@ void TimerTick() {
   const ClockReading reading = Links.ReadClock();
   CurrentTime = SampleOf(reading.Now);
   MinuteMarkTime = SampleOf(reading.NextMinuteMark);
+  // The minute's last second, second 59 or a leap second's 60, carries no pulse and has no schedule entry.
+  const bool minuteMark = CurrentTime.Second >= reading.SecondsInMinute - 1;
 
   // Any change of the seconds, forwards or backwards, starts a new second. A program started in
   // second 0 therefore waits for second 1; late ticks skip seconds and nothing catches up.
@@ -23,8 +25,10 @@ void TimerTick() {
     LastSecond = CurrentTime.Second;
     PulseTicks = kShortPulseTicks;
     Links.ShowTime(CurrentTime);
-    if (CurrentTime.Second != kMinuteMarkSecond) Links.SetPulse(true);
-    SecondSchedule(CurrentTime.Second);
+    if (!minuteMark) {
+      Links.SetPulse(true);
+      SecondSchedule(CurrentTime.Second);
+    }
   }
 
   // The idle level is asserted on every idle tick, not once per pulse, so a polarity change shows at once.
@@ -32,7 +36,7 @@ void TimerTick() {
     Links.SetPulse(false);
   } else {
     --PulseTicks;
-    if (CurrentTime.Second != kMinuteMarkSecond && Links.ToneChecked()) Links.Beep(kBeepFrequencyHz, kBeepDuration);
+    if (!minuteMark && Links.ToneChecked()) Links.Beep(kBeepFrequencyHz, kBeepDuration);
   }
 }
 

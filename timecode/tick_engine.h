@@ -9,7 +9,6 @@ namespace timecode {
 
 inline constexpr std::chrono::milliseconds kTickPeriod{10};
 inline constexpr std::uint8_t kShortPulseTicks = 11;
-inline constexpr std::uint8_t kMinuteMarkSecond = 59;
 inline constexpr int kBeepFrequencyHz = 600;
 inline constexpr std::chrono::milliseconds kBeepDuration{1};
 
