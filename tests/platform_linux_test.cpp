@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -97,6 +98,34 @@ TEST(InstanceGuardTest, ExistsWhileAnotherProcessHoldsItAndGoesWithThatProcess) 
   const platform::InstanceGuard afterwards = platform::CreateInstanceGuard("test");
   EXPECT_FALSE(afterwards.alreadyExisted);
   EXPECT_TRUE(::fcntl(static_cast<int>(afterwards.handle), F_GETFD) & FD_CLOEXEC);
+}
+
+// Another user, "nobody", prepares the guard's places first: the runtime directory named is its own,
+// with a lock held there, and the guard's directory in the temporary one is a link to one of root's.
+TEST(InstanceGuardTest, NothingAnotherUserPreparesStopsOrFoolsIt) {
+  if (::getuid() != 0) GTEST_SKIP() << "needs root, to act as nobody (65534)";
+  const QTemporaryDir temporary, rootsOwn;
+  const std::string othersRuntime = temporary.filePath("nobody").toStdString(),
+                    guardDirectory = temporary.filePath("velkorin-0").toStdString(), lock = "/test.lock";
+  ::chmod(temporary.path().toLocal8Bit().constData(), 01777);
+  ::setenv("TMPDIR", temporary.path().toLocal8Bit().constData(), 1);
+  ::setenv("XDG_RUNTIME_DIR", othersRuntime.c_str(), 1);
+  const pid_t child = ::fork();
+  if (child == 0)
+    ::_exit(::setuid(65534) || ::mkdir(othersRuntime.c_str(), 0700) ||
+            ::symlink(rootsOwn.path().toLocal8Bit().constData(), guardDirectory.c_str()) ||
+            ::close(::open((othersRuntime + lock).c_str(), O_RDONLY | O_CREAT, 0600)));
+  int status = -1;
+  ASSERT_EQ((::waitpid(child, &status, 0), status), 0) << "nobody could not prepare";
+  ASSERT_EQ(::flock(::open((othersRuntime + lock).c_str(), O_RDONLY), LOCK_EX), 0);  // as by a copy nobody runs
+
+  const platform::InstanceGuard refused = platform::CreateInstanceGuard("test");
+  EXPECT_EQ(std::pair(refused.handle, refused.alreadyExisted), std::pair(platform::kNoGuard, false));
+  ::unlink(guardDirectory.c_str());  // then the guard's directory is made anew, for root alone
+  EXPECT_NE(platform::CreateInstanceGuard("test").handle, platform::kNoGuard);
+  struct stat made {};
+  ::lstat(guardDirectory.c_str(), &made);
+  EXPECT_EQ(std::pair(made.st_uid, made.st_mode), std::pair(0U, S_IFDIR | 0700U));
 }
 
 }  // namespace
