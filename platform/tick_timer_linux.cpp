@@ -3,14 +3,18 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include <sys/prctl.h>
-#include <sys/timerfd.h>
-#include <time.h>
 #include <unistd.h>
 
+#include "platform/tick_timer_linux.h"
+
 namespace platform {
+
+TimerCalls TickTimerCalls = {clock_gettime, timerfd_settime, read};
 
 namespace {
 
@@ -18,6 +22,12 @@ constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
 
 timespec ToTimespec(std::int64_t nanos) {
   return {static_cast<time_t>(nanos / kNanosPerSecond), static_cast<long>(nanos % kNanosPerSecond)};
+}
+
+std::int64_t WallClockNanos() {
+  timespec now{};
+  TickTimerCalls.ReadClock(CLOCK_REALTIME, &now);
+  return now.tv_sec * kNanosPerSecond + now.tv_nsec;
 }
 
 }  // namespace
@@ -38,24 +48,43 @@ TickTimer::~TickTimer() {
   close(fd_);
 }
 
+// Periodic on the grid, and cancelled when the clock is set, so that the grid follows the new time
+// instead of drifting off it. A clock set between reading the clock and arming cancels nothing, and
+// would leave the timer armed on the old time's grid, an hour away, say: so the clock is read again
+// once armed, and if it moved by more than a period, the timer is armed afresh.
 void TickTimer::Arm() {
   const std::int64_t period = std::chrono::nanoseconds(period_).count();
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  const std::int64_t nowNanos = now.tv_sec * kNanosPerSecond + now.tv_nsec;
+  while (followsClockSets_) {
+    const std::int64_t before = WallClockNanos();
+    itimerspec expiry{};
+    expiry.it_value = ToTimespec((before / period + 1) * period);
+    expiry.it_interval = ToTimespec(period);
+    if (TickTimerCalls.SetTimer(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) != 0) {
+      std::fprintf(stderr,
+                   "velkorin: arming the tick timer to be cancelled when the clock is set failed: %s; it is "
+                   "armed afresh from the clock at every tick instead\n",
+                   std::strerror(errno));
+      followsClockSets_ = false;
+      break;
+    }
+    const std::int64_t moved = WallClockNanos() - before;
+    if (moved >= 0 && moved <= period) return;
+  }
+  // One period at a time, to the next grid point, relative to now: a relative timer runs on however
+  // the clock is set, and the next tick arms it from the clock's time then.
   itimerspec expiry{};
-  expiry.it_value = ToTimespec((nowNanos / period + 1) * period);
-  expiry.it_interval = ToTimespec(period);
-  // Cancelled when the clock is set, so that the grid follows the new time instead of drifting off it.
-  timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr);
+  expiry.it_value = ToTimespec(period - WallClockNanos() % period);
+  if (TickTimerCalls.SetTimer(fd_, 0, &expiry, nullptr) != 0)
+    std::fprintf(stderr, "velkorin: arming the tick timer failed: %s; the time code stops\n", std::strerror(errno));
 }
 
 void TickTimer::OnExpired() {
   std::uint64_t expirations = 0;
-  if (read(fd_, &expirations, sizeof expirations) < 0) {
-    if (errno != ECANCELED) return;  // EAGAIN: nothing expired after all
-    Arm();
-  }
+  const bool expired = TickTimerCalls.ReadTimer(fd_, &expirations, sizeof expirations) >= 0;
+  if (!expired && errno != ECANCELED) return;  // EAGAIN: nothing expired after all
+  // Cancelled because the clock was set: the grid is taken up again from the new time. Or armed for
+  // one period only.
+  if (!expired || !followsClockSets_) Arm();
   emit timeout();
 }
 

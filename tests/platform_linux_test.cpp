@@ -1,6 +1,6 @@
-// The Linux serial port and single-instance guard on the real system calls. The port tests open
-// "COM1", so this program runs only with /dev/ttyS0 masked by a pseudo-terminal (scripts/masked) and
-// refuses to start otherwise.
+// The Linux serial port, single-instance guard and tick timer on the real system calls, the timer's
+// behind a seam. The port tests open "COM1", so this program runs only with /dev/ttyS0 masked by a
+// pseudo-terminal (scripts/masked) and refuses to start otherwise.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,6 +11,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,8 @@
 
 #include "platform/instance_guard.h"
 #include "platform/serial_port.h"
+#include "platform/tick_timer.h"
+#include "platform/tick_timer_linux.h"
 
 namespace {
 
@@ -128,9 +132,59 @@ TEST(InstanceGuardTest, NothingAnotherUserPreparesStopsOrFoolsIt) {
   EXPECT_EQ(std::pair(made.st_uid, made.st_mode), std::pair(0U, S_IFDIR | 0700U));
 }
 
+// The tick timer's clock and kernel made up: each arming taken is recorded and expires 1 ms later.
+constexpr std::int64_t kSecond = 1'000'000'000, kStart = 1'700'000'000 * kSecond + 3'000'000, kHour = 3600 * kSecond;
+struct FakeSystem {
+  std::int64_t clock = kStart, setWhenArmed = 0, setBeforeRead = 0;  // set by these as the timer is armed and read
+  bool refuseCancelOnSet = false;
+  std::vector<std::pair<int, std::int64_t>> armed = {};  // flags and expiry, in ns
+} Fake;
+
+TEST(TickTimerTest, KeepsToTheWallClocksGridHoweverTheClockIsSetAndWhateverTheKernelRefuses) {
+  platform::TickTimerCalls = {
+      [](clockid_t, timespec* now) {
+        return *now = {Fake.clock / kSecond, Fake.clock % kSecond}, 0;
+      },
+      [](int fd, int flags, const itimerspec* expiry, itimerspec*) {
+        Fake.clock += std::exchange(Fake.setWhenArmed, 0);
+        if (Fake.refuseCancelOnSet && (flags & TFD_TIMER_CANCEL_ON_SET)) return errno = EINVAL, -1;
+        Fake.armed.emplace_back(flags, expiry->it_value.tv_sec * kSecond + expiry->it_value.tv_nsec);
+        const itimerspec soon{expiry->it_interval, {0, 1'000'000}};
+        return ::timerfd_settime(fd, 0, &soon, nullptr);
+      },
+      [](int fd, void* buffer, size_t size) {  // a set clock is told as a cancellation
+        const ssize_t result = ::read(fd, buffer, size);
+        Fake.clock += Fake.setBeforeRead;
+        return std::exchange(Fake.setBeforeRead, 0) ? errno = ECANCELED, -1 : result;
+      },
+  };
+  constexpr std::int64_t kGrid = kStart + 7'000'000, kCancelled = TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET;
+  const struct {
+    const char* name;
+    FakeSystem fake;
+    std::vector<std::pair<int, std::int64_t>> armed;  // by the first tick
+  } kCases[] = {
+      {"set back as it is armed", {.setWhenArmed = -kHour}, {{kCancelled, kGrid}, {kCancelled, kGrid - kHour}}},
+      {"set while it ticks", {.setBeforeRead = kHour}, {{kCancelled, kGrid}, {kCancelled, kGrid + kHour}}},
+      {"refused: armed each tick", {.refuseCancelOnSet = true}, {{0, kGrid - kStart}, {0, kGrid - kStart}}},
+  };
+  for (const auto& [name, fake, armed] : kCases) {
+    Fake = fake;
+    testing::internal::CaptureStderr();
+    platform::TickTimer timer(std::chrono::milliseconds{10});
+    QSignalSpy ticks(&timer, &platform::TickTimer::timeout);
+    EXPECT_TRUE(ticks.wait());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Fake.armed, armed) << name;
+    EXPECT_EQ(said.find(std::strerror(EINVAL)) != said.npos, fake.refuseCancelOnSet) << name << ": " << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), fake.refuseCancelOnSet) << name << ", said once: " << said;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCoreApplication application(argc, argv);
   if (!SerialPortIsMasked()) {
     std::fputs("platform_linux_test: /dev/ttyS0 is not a pseudo-terminal stand-in; run it through scripts/masked\n",
                stderr);
