@@ -5,6 +5,7 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
+#include "platform/stop_request.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
     // The name, not the display name: Qt would add a display name to every caption, "Error" included.
     QApplication::setApplicationName(QStringLiteral("Velkorin"));
     TForm1 window;  // sets Form1; building it runs StartProgram and starts Timer1
+    // Told to end by the system, the program ends as when its window is closed: CleanUp, then status 0.
+    platform::CallOnStopRequest(&window, [] { Form1->close(); });
     if (!TerminationRequested()) {
       Form1->show();
       QApplication::exec();

@@ -7,6 +7,7 @@ import glob
 import os
 import pathlib
 import re
+import signal
 import time
 import unittest
 
@@ -200,6 +201,15 @@ class StartingAndClosing(unittest.TestCase):
             self.assertEqual(session.windows("Error"), [])
             self.assertEqual(guard_lock(again.events(), session.directory), 0)
             self.assertEqual(port_events(again.events())[1][0].result, 0)
+
+    def test_told_to_stop_it_closes_the_port_and_ends_with_status_0(self):
+        for stop in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            with self.subTest(stop.name), Session() as session:
+                run = session.start(stop.name)
+                self.wait_for_line_changes(run)
+                os.killpg(run.process.pid, stop)  # strace, which runs the program in this group, lets it through
+                self.assertEqual(run.process.wait(timeout=10), 0)
+                self.assertEqual(port_events(run.events())[1][-1].call, "close")
 
 
 if __name__ == "__main__":

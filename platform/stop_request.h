@@ -1,0 +1,15 @@
+#pragma once
+
+class QObject;
+
+// The system's request that the program end, turned into a call on the main thread from its event loop,
+// where the program can end as it does when its window is closed.
+
+namespace platform {
+
+// From now on, while `owner` lives, calls `stop` when the program is told to end: on Linux by SIGTERM
+// (kill, a service manager, the session ending), SIGINT (Ctrl-C) or SIGHUP (its terminal gone), unless
+// that signal is ignored, as nohup leaves SIGHUP. Once, on the main thread.
+void CallOnStopRequest(QObject* owner, void (*stop)());
+
+}  // namespace platform
