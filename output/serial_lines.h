@@ -25,7 +25,7 @@ bool OpenPort();
 // The line being switched off is cleared before the other is set, so both are never set at once.
 void SetPulse(bool on);
 
-// Gives the port back; the lines stay as they were.
+// Gives the port back, without setting the lines first; closing may clear them (platform::CloseSerialPort).
 void ClosePort();
 
 }  // namespace output
