@@ -1,7 +1,9 @@
 // The pulse output on a recording stand-in for the port: which line changes each pulse makes, in
 // which order, under either polarity, as the engine drives it, and with no port at all.
 
+#include <cerrno>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "output/serial_lines.h"
@@ -35,11 +37,13 @@ class SerialLinesTest : public SimulatedClockTest {
  protected:
   void SetUp() override {
     SimulatedClockTest::SetUp();
-    output::Links = {[](bool on) { LampOn = on; }, [] { return InvertOutput; }};
+    output::Links = {[](bool on) { LampOn = on; }, [] { return InvertOutput; },
+                     [](const char* line) { recording_port::Calls.push_back(std::string("report: ") + line); }};
     timecode::Links.SetPulse = output::SetPulse;
     InvertOutput = true;
     recording_port::Missing = false;
-    ASSERT_TRUE(output::OpenPort());
+    recording_port::LineError = 0;
+    ASSERT_NE(output::OpenPort("COM1").handle, platform::kNoPort);
     recording_port::Calls.clear();
   }
   void TearDown() override { output::ClosePort(); }
@@ -114,7 +118,7 @@ TEST_F(SerialLinesTest, NoLineChangesWithoutAPort) {
     void (*prepare)();
   } kCases[] = {
       {"never opened", [] { output::ClosePort(); }},
-      {"failed to open", [] { recording_port::Missing = true, output::OpenPort(); }},
+      {"failed to open", [] { recording_port::Missing = true, output::OpenPort("COM1"); }},
       {"closed", [] { output::ClosePort(); }},
   };
   for (const auto& [name, prepare] : kCases) {
@@ -126,6 +130,53 @@ TEST_F(SerialLinesTest, NoLineChangesWithoutAPort) {
       EXPECT_EQ(LampOn, on);
     }
     EXPECT_EQ(recording_port::Calls, Calls{});
+  }
+}
+
+// An adapter pulled out and plugged in again, within the minute of the test above: its lines' failure closes
+// the port, which is tried again half-way through each second, never as a pulse starts; the tick that finds
+// it back sets the idle levels, and the next second's pulse goes out. Ticks that only set the idle levels
+// again are left out. An error that does not mean the port has gone changes nothing.
+TEST_F(SerialLinesTest, PortThatGoesIsTriedAgainEverySecondUntilItIsBack) {
+  const sys_seconds minute = Utc(2025y / May / 14, 21h, 33min);
+  const Calls idle{"clear DTR", "set RTS"};
+  const struct {
+    platform::SystemError lineError;
+    bool missing;
+    sys_seconds until;
+    std::vector<std::pair<milliseconds, Calls>> moments;  // after the minute, a tick's calls
+  } kStretches[] = {
+      {recording_port::kGone,
+       true,
+       minute + 26s,
+       {{23s + 21 * kTick, {"clear DTR", "close"}},
+        {23s + 60 * kTick,
+         {"report: lost the port COM1: changing its lines: Input/output error; trying it again every second",
+          "open COM1"}},
+        {24s + 50 * kTick, {"open COM1"}},
+        {25s + 60 * kTick, {"open COM1"}}}},
+      {0,
+       false,
+       minute + 28s,
+       {{26s + 60 * kTick,
+         {"open COM1", "clear DTR", "set RTS", "report: the port COM1 is back; the pulses go on from the next second"}},
+        {27s, {"clear RTS", "set DTR"}}}},
+      {ENOTTY, false, minute + 29s, {{28s, {"clear RTS", "set DTR"}}}},
+  };
+  Now = minute + 22s;
+  RunUntil(minute + 23s + 5 * kTick);  // into the 1 bit of second 23
+  for (const auto& [lineError, missing, until, moments] : kStretches) {
+    SCOPED_TRACE(testing::Message() << "until second " << (until - minute).count());
+    recording_port::LineError = lineError;
+    recording_port::Missing = missing;
+    std::vector<std::pair<milliseconds, Calls>> seen;
+    while (Now < until) {
+      recording_port::Calls.clear();
+      RunUntil(Now + kTick);
+      if (!recording_port::Calls.empty() && recording_port::Calls != idle)
+        seen.emplace_back(Now - kTick - minute, recording_port::Calls);
+    }
+    EXPECT_EQ(seen, moments);
   }
 }
 
