@@ -33,15 +33,15 @@ SystemError ChangeLine(PortHandle port, LineChange change) {
 // What the serial drivers answer once their device has been pulled out differs from driver to driver: the
 // system's own USB modem driver and several adapters' drivers deny access, others do not recognise the
 // command or report the device as not functioning, and requests caught in the removal are aborted; newer
-// drivers say plainly that the device was removed or is not connected. None of these comes from a port that
-// is still there: a port without modem lines answers that the function is not supported.
+// drivers say plainly that the device was removed or is not connected. A port that is still there gives none
+// of these for a line change. Wine does deny access for a pseudo-terminal, which has no modem lines: there
+// the port is closed and opened again once a second, where its lines would not have changed anyway.
 bool MeansPortGone(SystemError error) {
   switch (error) {
     case ERROR_ACCESS_DENIED:
     case ERROR_BAD_COMMAND:
     case ERROR_GEN_FAILURE:
     case ERROR_OPERATION_ABORTED:
-    case ERROR_NO_SUCH_DEVICE:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_DEVICE_REMOVED: return true;
     default: return false;
