@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <cstring>
 
 #include "platform/port_name.h"
 
@@ -12,9 +11,11 @@ bool DevicePathFor(const char* name, char (&path)[kDevicePathSize]) {
     std::snprintf(path, sizeof path, "/dev/ttyS%u", number - 1);
     return true;
   }
-  if (name[0] != '/' || std::strlen(name) >= sizeof path) return false;
-  std::strcpy(path, name);
-  return true;
+  if (name[0] != '/') return false;
+  const int length = std::snprintf(path, sizeof path, "%s", name);
+  if (length >= 0 && static_cast<std::size_t>(length) < sizeof path) return true;
+  path[0] = '\0';
+  return false;
 }
 
 }  // namespace platform
