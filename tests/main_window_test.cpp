@@ -217,7 +217,6 @@ const StartUp kStartUps[] = {
     {"first copy", "COM1", false, false, {}},
     {"second copy", "COM1", true, true, {"Error: Application already running", "Error: Failure to open COM1"}},
     {"port absent or busy", "COM1", false, true, {"Error: Failure to open COM1"}},
-    {"chosen port", "COM3", false, false, {}},
     {"chosen port absent", "/dev/ttyUSB3", false, true, {"Error: Failure to open /dev/ttyUSB3"}},
 };
 

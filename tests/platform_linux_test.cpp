@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -50,7 +49,6 @@ TEST(SerialPortTest, OpenedWriteOnlyAndExclusivelyAndLeftAsItWas) {
   EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC);
   const platform::PortOpening second = platform::OpenSerialPort("COM1");
   EXPECT_EQ(second.handle, kNoPort) << "a second opener";
-  EXPECT_EQ(std::string(second.failedStep) + " " + second.device, "lock /dev/ttyS0");
   EXPECT_EQ(second.error, EWOULDBLOCK);
   for (auto change : {platform::LineChange::SetDtr, platform::LineChange::ClearRts, platform::LineChange::ClearDtr,
                       platform::LineChange::SetRts})  // a pseudo-terminal has no modem lines, but has not gone
@@ -75,13 +73,11 @@ TEST(SerialPortTest, OnlyPortNamesOpen) {
   }
 }
 
-// A terminal whose other end goes away is hung up, as the terminal of a USB adapter pulled out is.
-TEST(SerialPortTest, HungUpPortHasGone) {
+TEST(SerialPortTest, HungUpPortHasGone) {  // as the terminal of a USB adapter pulled out is
   const int other = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_TRUE(other >= 0 && ::grantpt(other) == 0 && ::unlockpt(other) == 0);
+  ASSERT_TRUE(other >= 0 && ::unlockpt(other) == 0);
   const platform::PortHandle port = platform::OpenSerialPort(::ptsname(other)).handle;
   ASSERT_NE(port, kNoPort);
-  EXPECT_FALSE(platform::MeansPortGone(platform::ChangeLine(port, platform::LineChange::SetDtr)));
   ::close(other);
   EXPECT_TRUE(platform::MeansPortGone(platform::ChangeLine(port, platform::LineChange::SetDtr)));
   platform::CloseSerialPort(port);

@@ -1,6 +1,5 @@
 #include "tests/recording_serial_port.h"
 
-#include <cerrno>
 #include <cstdio>
 
 #include "platform/serial_port.h"
@@ -10,7 +9,6 @@ namespace recording_port {
 std::vector<std::string> Calls;
 bool Missing = false;
 platform::SystemError LineError = 0;
-const platform::SystemError kGone = EIO;
 
 namespace {
 constexpr platform::PortHandle kHandedOut = 7;
@@ -24,8 +22,7 @@ using recording_port::Calls;
 
 PortOpening OpenSerialPort(const char* name) {
   Calls.push_back(std::string("open ") + name);
-  PortOpening opening{.handle = recording_port::kHandedOut};
-  if (recording_port::Missing) opening = {.failedStep = "open", .error = ENOENT};
+  PortOpening opening{recording_port::Missing ? kNoPort : recording_port::kHandedOut, "open", ENOENT};
   std::snprintf(opening.device, sizeof opening.device, "%s", name);
   return opening;
 }

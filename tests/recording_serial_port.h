@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,8 @@
 namespace recording_port {
 
 extern std::vector<std::string> Calls;
-extern bool Missing;                       // opening fails, as for a port that is absent or held by someone else
-extern platform::SystemError LineError;    // every line change fails so; 0 for none
-extern const platform::SystemError kGone;  // what a device that has gone answers
+extern bool Missing;                     // opening fails, as for a port that is absent or held by someone else
+extern platform::SystemError LineError;  // every line change fails so; 0 for none
+inline constexpr platform::SystemError kGone = EIO;  // what a device that has gone answers
 
 }  // namespace recording_port

@@ -1,9 +1,8 @@
 // The pulse output on a recording stand-in for the port: which line changes each pulse makes, in
 // which order, under either polarity, as the engine drives it, and with no port at all.
 
-#include <cerrno>
 #include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "output/serial_lines.h"
@@ -14,6 +13,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 using namespace simulated;
+using recording_port::kGone;
 
 bool LampOn = false;
 bool InvertOutput = true;
@@ -133,51 +133,30 @@ TEST_F(SerialLinesTest, NoLineChangesWithoutAPort) {
   }
 }
 
-// An adapter pulled out and plugged in again, within the minute of the test above: its lines' failure closes
-// the port, which is tried again half-way through each second, never as a pulse starts; the tick that finds
-// it back sets the idle levels, and the next second's pulse goes out. Ticks that only set the idle levels
-// again are left out. An error that does not mean the port has gone changes nothing.
+// An adapter pulled out for three seconds, then back, then a line error that does not mean it has gone: each call
+// after its second and tick, but for ticks only setting the idle levels. It is tried again as no pulse starts.
 TEST_F(SerialLinesTest, PortThatGoesIsTriedAgainEverySecondUntilItIsBack) {
   const sys_seconds minute = Utc(2025y / May / 14, 21h, 33min);
-  const Calls idle{"clear DTR", "set RTS"};
-  const struct {
-    platform::SystemError lineError;
-    bool missing;
-    sys_seconds until;
-    std::vector<std::pair<milliseconds, Calls>> moments;  // after the minute, a tick's calls
-  } kStretches[] = {
-      {recording_port::kGone,
-       true,
-       minute + 26s,
-       {{23s + 21 * kTick, {"clear DTR", "close"}},
-        {23s + 60 * kTick,
-         {"report: lost the port COM1: changing its lines: Input/output error; trying it again every second",
-          "open COM1"}},
-        {24s + 50 * kTick, {"open COM1"}},
-        {25s + 60 * kTick, {"open COM1"}}}},
-      {0,
-       false,
-       minute + 28s,
-       {{26s + 60 * kTick,
-         {"open COM1", "clear DTR", "set RTS", "report: the port COM1 is back; the pulses go on from the next second"}},
-        {27s, {"clear RTS", "set DTR"}}}},
-      {ENOTTY, false, minute + 29s, {{28s, {"clear RTS", "set DTR"}}}},
-  };
   Now = minute + 22s;
   RunUntil(minute + 23s + 5 * kTick);  // into the 1 bit of second 23
-  for (const auto& [lineError, missing, until, moments] : kStretches) {
-    SCOPED_TRACE(testing::Message() << "until second " << (until - minute).count());
-    recording_port::LineError = lineError;
-    recording_port::Missing = missing;
-    std::vector<std::pair<milliseconds, Calls>> seen;
-    while (Now < until) {
-      recording_port::Calls.clear();
+  Calls seen;
+  for (const auto& [lineError, missing, until] :
+       {std::tuple<platform::SystemError, bool, seconds>{kGone, true, 26s}, {0, false, 28s}, {ENOTTY, false, 29s}}) {
+    std::tie(recording_port::LineError, recording_port::Missing) = std::tuple(lineError, missing);
+    for (recording_port::Calls.clear(); Now < minute + until; recording_port::Calls.clear()) {
+      const std::string at = std::to_string((floor<seconds>(Now) - minute).count()) + "." +
+                             std::to_string((Now - floor<seconds>(Now)) / kTick) + " ";
       RunUntil(Now + kTick);
-      if (!recording_port::Calls.empty() && recording_port::Calls != idle)
-        seen.emplace_back(Now - kTick - minute, recording_port::Calls);
+      if (recording_port::Calls == Calls{"clear DTR", "set RTS"}) continue;
+      for (const std::string& call : recording_port::Calls) seen.push_back(at + call);
     }
-    EXPECT_EQ(seen, moments);
   }
+  EXPECT_EQ(seen, (Calls{"23.21 clear DTR", "23.21 close",
+                         "23.60 report: lost the port COM1: changing its lines: Input/output error; trying it again "
+                         "every second",
+                         "23.60 open COM1", "24.50 open COM1", "25.60 open COM1", "26.60 open COM1", "26.60 clear DTR",
+                         "26.60 set RTS", "26.60 report: the port COM1 is back; the pulses go on from the next second",
+                         "27.0 clear RTS", "27.0 set DTR", "28.0 clear RTS", "28.0 set DTR"}));
 }
 
 }  // namespace

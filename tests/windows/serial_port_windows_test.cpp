@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <utility>
-
 #include "platform/serial_port.h"
 
 namespace {
@@ -18,9 +15,8 @@ constexpr char kPort[] = "COM1";
 
 bool RunningUnderWine() { return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
-// A pseudo-terminal has no modem lines, so the changes themselves may fail; a real port's do not fail as for a
-// device that has gone, but Wine denies access for a pseudo-terminal's, as some drivers do for a device pulled
-// out. The port must still close, handle and all, and then open again.
+// A pseudo-terminal has no modem lines, so the changes may fail, but not as for a device gone, save that Wine
+// denies access as some drivers do for a device pulled out; the port must still close, and then open again.
 TEST(SerialPortWindows, ClosesAfterLineChangesAndOpensAgain) {
   const PortHandle port = platform::OpenSerialPort(kPort).handle;
   ASSERT_NE(port, kNoPort);
@@ -48,30 +44,11 @@ TEST(SerialPortWindows, SecondOpenFailsWhileTheFirstHoldsThePort) {
 
 // Names that no machine maps to a device: an absent higher port might be a real one elsewhere.
 TEST(SerialPortWindows, MissingPortsDoNotOpenAndSaySo) {
-  for (const char* name : {"COM0", "NOSUCHPORT", "COM255"}) {
+  for (const char* name : {"COM0", "NOSUCHPORT", "/dev/ttyS0", "COM255"}) {
     SCOPED_TRACE(name);
     const platform::PortOpening opening = platform::OpenSerialPort(name);
     EXPECT_EQ(opening.handle, kNoPort);
     EXPECT_EQ(opening.error, static_cast<platform::SystemError>(ERROR_FILE_NOT_FOUND));
-  }
-  char text[128];
-  platform::DescribeOpenError(ERROR_ACCESS_DENIED, "", text, sizeof text);
-  EXPECT_TRUE(std::string(text).ends_with("denied: another program holds the port")) << text;
-}
-
-TEST(SerialPortWindows, OnlyComNamesNameDevices) {
-  const std::pair<const char*, const char*> kNames[] = {{"COM1", "\\\\.\\COM1"},
-                                                        {"com12", "\\\\.\\COM12"},
-                                                        {"COM256", "\\\\.\\COM256"},
-                                                        {"COM0", ""},
-                                                        {"COM01", ""},
-                                                        {"COM1x", ""},
-                                                        {"/dev/ttyS0", ""},
-                                                        {"LPT1", ""}};
-  for (const auto& [name, device] : kNames) {
-    char path[platform::kDevicePathSize];
-    EXPECT_EQ(platform::DevicePathFor(name, path), *device != '\0') << name;
-    EXPECT_STREQ(path, device) << name;
   }
 }
 
