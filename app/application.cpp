@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <cstdio>
 
 namespace {
 
@@ -25,6 +26,9 @@ void Terminate() {
 }
 
 bool TerminationRequested() { return terminationRequested; }
+
+// In one piece, so that the line is written whole.
+void Report(const char* line) { std::fprintf(stderr, "velkorin: %s\n", line); }
 
 void ShowException(const std::exception& error) {
   QMessageBox::critical(nullptr, QCoreApplication::applicationName(), QString::fromLocal8Bit(error.what()));

@@ -8,12 +8,14 @@
 #include <QScreen>
 #include <QStyle>
 #include <chrono>
+#include <string>
 
 #include "app/application.h"
 #include "app/lamp_picture.h"
 #include "output/serial_lines.h"
 #include "platform/instance_guard.h"
 #include "platform/local_clock.h"
+#include "platform/port_error.h"
 #include "platform/tick_timer.h"
 #include "platform/tone.h"
 #include "timecode/tick_engine.h"
@@ -95,9 +97,17 @@ bool ParityInverted(timecode::ParityBit parity) {
   return false;
 }
 
+// Says on standard error which device could not be opened and the system's reason: the box names the port only.
+void ReportOpenFailure(const std::string& name, const platform::PortOpening& port) {
+  char reason[512];
+  platform::DescribeOpenError(port.error, port.device, reason, sizeof reason);
+  const std::string device = name == port.device ? name : name + " (" + port.device + ")";
+  Report(("cannot " + std::string(port.failedStep) + " the port " + device + ": " + reason).c_str());
+}
+
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+TForm1::TForm1(const Settings& settings, QWidget* parent) : QWidget(parent), settings_(settings) {
   SubstituteMissingDesignFont();
   setupUi(this);
   // A fixed single border with the system menu and minimise but no maximise; the description can't say so.
@@ -158,7 +168,7 @@ void TForm1::StartProgram() {
       .ParityInverted = ParityInverted,
       .Beep = platform::Beep,
   };
-  output::Links = {.ShowLamp = ShowLamp, .InvertOutputChecked = InvertOutputChecked};
+  output::Links = {.ShowLamp = ShowLamp, .InvertOutputChecked = InvertOutputChecked, .Report = Report};
   platform::StartTone();
 
   const platform::InstanceGuard guard = platform::CreateInstanceGuard(kInstanceGuardName);
@@ -167,8 +177,10 @@ void TForm1::StartProgram() {
     ShowMessageBox("Application already running", "Error");
     Terminate();
   }
-  if (!output::OpenPort()) {
-    ShowMessageBox("Failure to open COM1", "Error");
+  const platform::PortOpening port = output::OpenPort(settings_.PortName.c_str());
+  if (port.handle == platform::kNoPort) {
+    ReportOpenFailure(settings_.PortName, port);
+    ShowMessageBox(("Failure to open " + settings_.PortName).c_str(), "Error");
     Terminate();
   }
 }

@@ -1,18 +1,35 @@
-// The program's entry: the application, its one window, and the message loop that delivers the ticks.
+// The program's entry: the command line, then the application, its one window, and the message loop that
+// delivers the ticks.
 
 #include <QApplication>
+#include <cstdio>
 #include <exception>
 
 #include "app/application.h"
+#include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/port_listing.h"
 #include "platform/stop_request.h"
 
 int main(int argc, char** argv) {
+  // The name, not the display name: Qt would add a display name to every caption, "Error" included.
+  QApplication::setApplicationName(QStringLiteral("Velkorin"));
+  QApplication::setApplicationVersion(QStringLiteral(VELKORIN_VERSION));
+  // Read before the application exists, so that the options that only print need no display.
+  QStringList arguments;
+  for (int at = 0; at < argc; ++at) arguments << QString::fromLocal8Bit(argv[at]);
+  const CommandLine commandLine = ParseCommandLine(arguments);
+  std::fputs(commandLine.standardOutput.c_str(), stdout);
+  std::fputs(commandLine.standardError.c_str(), stderr);
+  if (commandLine.then == CommandLine::Then::Exit) return commandLine.exitStatus;
+  if (commandLine.then == CommandLine::Then::ListPorts) {
+    PrintPortList(stdout);
+    return 0;
+  }
+
   QApplication application(argc, argv);
   try {
-    // The name, not the display name: Qt would add a display name to every caption, "Error" included.
-    QApplication::setApplicationName(QStringLiteral("Velkorin"));
-    TForm1 window;  // sets Form1; building it runs StartProgram and starts Timer1
+    TForm1 window(commandLine.settings);  // sets Form1; building it runs StartProgram and starts Timer1
     // Told to end by the system, the program ends as when its window is closed: CleanUp, then status 0.
     platform::CallOnStopRequest(&window, [] { Form1->close(); });
     if (!TerminationRequested()) {

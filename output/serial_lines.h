@@ -6,10 +6,12 @@
 
 namespace output {
 
-// What the pulse output asks of the window: the lamp and the polarity switch, read at every pulse.
+// What the pulse output asks of the window: the lamp and the polarity switch, read at every pulse; and a
+// line for the user when the port goes away and when it is back.
 struct PulseLinks {
   void (*ShowLamp)(bool on) = nullptr;
   bool (*InvertOutputChecked)() = nullptr;
+  void (*Report)(const char* line) = nullptr;
 };
 
 extern PulseLinks Links;
@@ -17,15 +19,22 @@ extern PulseLinks Links;
 // The port from start-up until the window closes; platform::kNoPort when it is not open.
 extern platform::PortHandle PortHandle;
 
-// Opens "COM1"; false if it is missing or held by another program (a running copy of this one, say).
-bool OpenPort();
+// Opens the port of that name (COMn, or a device path on Linux), which fails if it is missing or held by
+// another program, a running copy of this one, say.
+platform::PortOpening OpenPort(const char* name);
 
 // Shows or hides the lamp and sets the lines for a pulse that is on or off. Checked InvertOutput:
 // DTR set and RTS clear during a pulse, the reverse between pulses; unchecked, the other way round.
 // The line being switched off is cleared before the other is set, so both are never set at once.
+//
+// A port whose device goes away, a USB adapter pulled out, is closed at once and opened again about once
+// a second, half-way through a second, on a tick without a pulse; once it is back, this tick sets the idle
+// levels and the next second's pulse goes out on it. Both events are reported, the loss at the first of
+// those moments. The lamp follows the pulses throughout.
 void SetPulse(bool on);
 
 // Gives the port back, without setting the lines first; closing may clear them (platform::CloseSerialPort).
+// A port that has gone is no longer tried.
 void ClosePort();
 
 }  // namespace output

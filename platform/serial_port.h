@@ -2,8 +2,11 @@
 
 #include <cstdint>
 
-// The first serial port, used only as a pair of switchable control lines: no byte is ever written
-// and its speed, framing and handshake are never set.
+#include "platform/port_error.h"
+#include "platform/port_name.h"
+
+// A serial port, used only as a pair of switchable control lines: no byte is ever written and its speed,
+// framing and handshake are never set.
 
 namespace platform {
 
@@ -16,14 +19,24 @@ inline constexpr PortHandle kNoPort = -1;
 // One control-line change, numbered as the Windows escape codes are.
 enum class LineChange : int { SetRts = 3, ClearRts = 4, SetDtr = 5, ClearDtr = 6 };
 
-// Opens the port the program calls by its Windows name ("COM1": /dev/ttyS0 on Linux) for writing
-// only and exclusively, an existing device only. kNoPort if it is missing or held by another program.
-// Linux sets both DTR and RTS as it opens a serial port; they stay so until the first line change.
-PortHandle OpenSerialPort(const char* name);
+// How opening went: the port, or what failed and why, and in either case the device tried.
+struct PortOpening {
+  PortHandle handle = kNoPort;
+  const char* failedStep = "";  // what could not be done to the device: "open", "lock", "claim"
+  SystemError error = 0;
+  char device[kDevicePathSize] = {};
+};
 
-// Sets or clears one line of an open port. Returns nothing: the result cannot be acted on within a
-// tick, and a port that has gone (an adapter pulled out) simply stops changing its lines.
-void ChangeLine(PortHandle port, LineChange change);
+// Opens the port of that name (see DevicePathFor) for writing only and exclusively, an existing device only.
+// Allocates nothing. Linux sets both DTR and RTS as it opens a serial port; they stay so until the first line change.
+PortOpening OpenSerialPort(const char* name);
+
+// Sets or clears one line of an open port: 0, or the system's error.
+SystemError ChangeLine(PortHandle port, LineChange change);
+
+// Whether an error of ChangeLine means that the device itself has gone, a USB adapter pulled out, so that the
+// port is of no further use. Other errors, such as those of a device without modem lines, do not.
+bool MeansPortGone(SystemError error);
 
 // Gives an open port back, without setting its lines first. Linux then clears both DTR and RTS, as
 // the port's HUPCL setting asks, which is on by default for serial ports and is never changed here; on

@@ -3,45 +3,48 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
 
 #include "platform/serial_port.h"
 
 namespace platform {
-namespace {
 
-// "COMn" is the n-th serial port, /dev/ttyS(n-1), as Linux numbers them from 0.
-bool DevicePathFor(const char* name, char (&path)[32]) {
-  unsigned number = 0;
-  char rest = 0;
-  if (std::sscanf(name, "COM%u%c", &number, &rest) != 1 || number < 1) return false;
-  std::snprintf(path, sizeof path, "/dev/ttyS%u", number - 1);
-  return true;
-}
-
-}  // namespace
-
-PortHandle OpenSerialPort(const char* name) {
-  char path[32];
-  if (!DevicePathFor(name, path)) return kNoPort;
+PortOpening OpenSerialPort(const char* name) {
+  PortOpening opening;
+  if (!DevicePathFor(name, opening.device)) return {.failedStep = "open", .error = ENOENT};
   // Non-blocking, or the open would wait for a carrier that a clock wired to DTR and RTS never raises;
   // no controlling terminal; not inherited by anything the program might start.
-  const int fd = ::open(path, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return kNoPort;
+  const int fd = ::open(opening.device, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    opening.failedStep = "open";
+    opening.error = errno;
+    return opening;
+  }
   // The lock keeps out any other program that locks serial ports, root included; TIOCEXCL keeps out
   // every other non-root opener. A port that is already locked is held by someone else.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
-    ::close(fd);
-    return kNoPort;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    opening.failedStep = "lock";
+  } else if (::ioctl(fd, TIOCEXCL) != 0) {
+    opening.failedStep = "claim";
+  } else {
+    opening.handle = fd;
+    return opening;
   }
-  return fd;
+  opening.error = errno;
+  ::close(fd);
+  return opening;
 }
 
-void ChangeLine(PortHandle port, LineChange change) {
+SystemError ChangeLine(PortHandle port, LineChange change) {
   const bool set = change == LineChange::SetRts || change == LineChange::SetDtr;
   int line = change == LineChange::SetRts || change == LineChange::ClearRts ? TIOCM_RTS : TIOCM_DTR;
-  ::ioctl(static_cast<int>(port), set ? TIOCMBIS : TIOCMBIC, &line);
+  return ::ioctl(static_cast<int>(port), set ? TIOCMBIS : TIOCMBIC, &line) == 0 ? 0 : errno;
 }
+
+// A USB adapter pulled out leaves its descriptor hung up, and a hung-up terminal answers EIO; ENXIO and
+// ENODEV come from drivers whose device has gone. A pseudo-terminal's ENOTTY, by contrast, only means
+// that it has no modem lines.
+bool MeansPortGone(SystemError error) { return error == EIO || error == ENXIO || error == ENODEV; }
 
 void CloseSerialPort(PortHandle port) { ::close(static_cast<int>(port)); }
 

@@ -208,14 +208,16 @@ TEST_F(MainWindowTest, EachCheckBoxIsReadAtItsNextMomentOfUse) {
 // has a single-instance guard of its own, which "another copy" holds beforehand.
 struct StartUp {
   const char* name;
+  std::string portName;
   bool anotherCopyRuns;
   bool portMissing;
   std::vector<std::string> boxes;
 };
 const StartUp kStartUps[] = {
-    {"first copy", false, false, {}},
-    {"second copy", true, true, {"Error: Application already running", "Error: Failure to open COM1"}},
-    {"port absent or busy", false, true, {"Error: Failure to open COM1"}},
+    {"first copy", "COM1", false, false, {}},
+    {"second copy", "COM1", true, true, {"Error: Application already running", "Error: Failure to open COM1"}},
+    {"port absent or busy", "COM1", false, true, {"Error: Failure to open COM1"}},
+    {"chosen port absent", "/dev/ttyUSB3", false, true, {"Error: Failure to open /dev/ttyUSB3"}},
 };
 
 TEST(StartUpTest, MessagesThenPortAndGuardGivenBackOnClose) {
@@ -230,9 +232,10 @@ TEST(StartUpTest, MessagesThenPortAndGuardGivenBackOnClose) {
     recording_port::Calls.clear();
     Boxes.clear();
 
-    TForm1 form;
+    TForm1 form(Settings{.PortName = startUp.portName});
+    const std::string opened = "open " + startUp.portName;
     EXPECT_EQ(Boxes, startUp.boxes);
-    EXPECT_EQ(recording_port::Calls, std::vector<std::string>{"open COM1"});
+    EXPECT_EQ(recording_port::Calls, std::vector<std::string>{opened});
     EXPECT_EQ(output::PortHandle != platform::kNoPort, !startUp.portMissing);
     if (!startUp.boxes.empty()) {
       EXPECT_TRUE(TerminationRequested());
@@ -240,7 +243,7 @@ TEST(StartUpTest, MessagesThenPortAndGuardGivenBackOnClose) {
 
     form.close();
     const std::vector<std::string> closed =
-        startUp.portMissing ? std::vector<std::string>{"open COM1"} : std::vector<std::string>{"open COM1", "close"};
+        startUp.portMissing ? std::vector<std::string>{opened} : std::vector<std::string>{opened, "close"};
     EXPECT_EQ(recording_port::Calls, closed);
     EXPECT_EQ(output::PortHandle, platform::kNoPort);
   }

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -46,15 +47,17 @@ TEST(SerialPortTest, OpenedWriteOnlyAndExclusivelyAndLeftAsItWas) {
   termios before{};
   ASSERT_EQ(::tcgetattr(observer, &before), 0);
 
-  const platform::PortHandle port = platform::OpenSerialPort("COM1");
+  const platform::PortHandle port = platform::OpenSerialPort("COM1").handle;
   ASSERT_NE(port, kNoPort);
   const int fd = static_cast<int>(port);
   EXPECT_EQ(::fcntl(fd, F_GETFL) & O_ACCMODE, O_WRONLY);
   EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC);
-  EXPECT_EQ(platform::OpenSerialPort("COM1"), kNoPort) << "a second opener";
+  const platform::PortOpening second = platform::OpenSerialPort("COM1");
+  EXPECT_EQ(second.handle, kNoPort) << "a second opener";
+  EXPECT_EQ(second.error, EWOULDBLOCK);
   for (auto change : {platform::LineChange::SetDtr, platform::LineChange::ClearRts, platform::LineChange::ClearDtr,
-                      platform::LineChange::SetRts})
-    platform::ChangeLine(port, change);
+                      platform::LineChange::SetRts})  // a pseudo-terminal has no modem lines, but has not gone
+    EXPECT_FALSE(platform::MeansPortGone(platform::ChangeLine(port, change)));
   platform::CloseSerialPort(port);
 
   termios after{};
@@ -62,17 +65,27 @@ TEST(SerialPortTest, OpenedWriteOnlyAndExclusivelyAndLeftAsItWas) {
   EXPECT_TRUE(SameSettings(before, after)) << "speed, framing or handshake changed";
   ::close(observer);
 
-  const platform::PortHandle again = platform::OpenSerialPort("COM1");
+  const platform::PortHandle again = platform::OpenSerialPort("COM1").handle;
   EXPECT_NE(again, kNoPort) << "after the first was closed";
   platform::CloseSerialPort(again);
 }
 
 TEST(SerialPortTest, OnlyPortNamesOpen) {
-  for (const char* name : {"COM0", "COM", "COM1x", "LPT1", "/dev/ttyS0", ""}) {
-    const platform::PortHandle port = platform::OpenSerialPort(name);
+  for (const char* name : {"COM0", "COM", "COM1x", "LPT1", "dev/ttyS0", ""}) {
+    const platform::PortHandle port = platform::OpenSerialPort(name).handle;
     EXPECT_EQ(port, kNoPort) << '"' << name << '"';
     if (port != kNoPort) platform::CloseSerialPort(port);
   }
+}
+
+TEST(SerialPortTest, HungUpPortHasGone) {  // as the terminal of a USB adapter pulled out is
+  const int other = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(other >= 0 && ::unlockpt(other) == 0);
+  const platform::PortHandle port = platform::OpenSerialPort(::ptsname(other)).handle;
+  ASSERT_NE(port, kNoPort);
+  ::close(other);
+  EXPECT_TRUE(platform::MeansPortGone(platform::ChangeLine(port, platform::LineChange::SetDtr)));
+  platform::CloseSerialPort(port);
 }
 
 // Another copy is a child process holding the guard; it ends by being killed, as a crashed copy would.

@@ -2,6 +2,7 @@
 // which order, under either polarity, as the engine drives it, and with no port at all.
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "output/serial_lines.h"
@@ -12,6 +13,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 using namespace simulated;
+using recording_port::kGone;
 
 bool LampOn = false;
 bool InvertOutput = true;
@@ -35,11 +37,13 @@ class SerialLinesTest : public SimulatedClockTest {
  protected:
   void SetUp() override {
     SimulatedClockTest::SetUp();
-    output::Links = {[](bool on) { LampOn = on; }, [] { return InvertOutput; }};
+    output::Links = {[](bool on) { LampOn = on; }, [] { return InvertOutput; },
+                     [](const char* line) { recording_port::Calls.push_back(std::string("report: ") + line); }};
     timecode::Links.SetPulse = output::SetPulse;
     InvertOutput = true;
     recording_port::Missing = false;
-    ASSERT_TRUE(output::OpenPort());
+    recording_port::LineError = 0;
+    ASSERT_NE(output::OpenPort("COM1").handle, platform::kNoPort);
     recording_port::Calls.clear();
   }
   void TearDown() override { output::ClosePort(); }
@@ -114,7 +118,7 @@ TEST_F(SerialLinesTest, NoLineChangesWithoutAPort) {
     void (*prepare)();
   } kCases[] = {
       {"never opened", [] { output::ClosePort(); }},
-      {"failed to open", [] { recording_port::Missing = true, output::OpenPort(); }},
+      {"failed to open", [] { recording_port::Missing = true, output::OpenPort("COM1"); }},
       {"closed", [] { output::ClosePort(); }},
   };
   for (const auto& [name, prepare] : kCases) {
@@ -127,6 +131,32 @@ TEST_F(SerialLinesTest, NoLineChangesWithoutAPort) {
     }
     EXPECT_EQ(recording_port::Calls, Calls{});
   }
+}
+
+// An adapter pulled out for three seconds, then back, then a line error that does not mean it has gone: each call
+// after its second and tick, but for ticks only setting the idle levels. It is tried again as no pulse starts.
+TEST_F(SerialLinesTest, PortThatGoesIsTriedAgainEverySecondUntilItIsBack) {
+  const sys_seconds minute = Utc(2025y / May / 14, 21h, 33min);
+  Now = minute + 22s;
+  RunUntil(minute + 23s + 5 * kTick);  // into the 1 bit of second 23
+  Calls seen;
+  for (const auto& [lineError, missing, until] :
+       {std::tuple<platform::SystemError, bool, seconds>{kGone, true, 26s}, {0, false, 28s}, {ENOTTY, false, 29s}}) {
+    std::tie(recording_port::LineError, recording_port::Missing) = std::tuple(lineError, missing);
+    for (recording_port::Calls.clear(); Now < minute + until; recording_port::Calls.clear()) {
+      const std::string at = std::to_string((floor<seconds>(Now) - minute).count()) + "." +
+                             std::to_string((Now - floor<seconds>(Now)) / kTick) + " ";
+      RunUntil(Now + kTick);
+      if (recording_port::Calls == Calls{"clear DTR", "set RTS"}) continue;
+      for (const std::string& call : recording_port::Calls) seen.push_back(at + call);
+    }
+  }
+  EXPECT_EQ(seen, (Calls{"23.21 clear DTR", "23.21 close",
+                         "23.60 report: lost the port COM1: changing its lines: Input/output error; trying it again "
+                         "every second",
+                         "23.60 open COM1", "24.50 open COM1", "25.60 open COM1", "26.60 open COM1", "26.60 clear DTR",
+                         "26.60 set RTS", "26.60 report: the port COM1 is back; the pulses go on from the next second",
+                         "27.0 clear RTS", "27.0 set DTR", "28.0 clear RTS", "28.0 set DTR"}));
 }
 
 }  // namespace

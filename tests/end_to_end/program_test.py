@@ -212,6 +212,25 @@ class StartingAndClosing(unittest.TestCase):
                 self.assertEqual(port_events(run.events())[1][-1].call, "close")
 
 
+class ChoosingThePort(unittest.TestCase):
+    def test_a_chosen_port_is_driven_the_list_opens_no_terminal_and_a_command_line_refused_ends_at_once(self):
+        other, chosen = os.openpty()
+        with Session() as session, open(other), open(chosen):
+            run = session.start(args=["--port", os.ttyname(chosen)])
+            wait_for(run.line_changes, 15, "line changes")
+            session.stop(run)
+            self.assertEqual(len(line_changes(port_events(run.events(), os.ttyname(chosen))[1])), run.line_changes())
+            self.assertEqual(opened(run.events(), PORT), [])
+            for args, status, told in ((["--list-ports"], 0, "COM1 (/dev/ttyS0)\n"), (["-v"], 0, "Velkorin 0.1\n"),
+                                       (["--port", "LPT1"], 2, "velkorin: 'LPT1' names no serial port")):
+                run = session.start(name=args[-1].strip("-"), args=args)
+                self.assertEqual(run.process.wait(timeout=10), status, args)
+                self.assertIn(told, pathlib.Path(run.log + ".log").read_text(), args)
+                self.assertEqual([event.args for event in run.events() if event.call in ("open", "openat")
+                                  and re.search(r'"/dev/(tty|pts|serial)', event.args)], [], args)
+                self.assertNotIn("timerfd_create", [event.call for event in run.events()], "a window was made")
+
+
 if __name__ == "__main__":
     require_masked_port()
     unittest.main()

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+
+// The names a user gives a serial port, and the devices they stand for.
+
+namespace platform {
+
+// Room for the device of any port name the program accepts, with its terminating zero.
+inline constexpr std::size_t kDevicePathSize = 256;
+
+// n for "COMn" (in any case, n from 1), the name both systems know their serial ports by; 0 for any other name.
+unsigned ComPortNumber(const char* name);
+
+// Writes the device that a port name stands for into path. "COMn" is the n-th serial port: /dev/ttyS(n-1) on
+// Linux, \\.\COMn on Windows. On Linux an absolute path, such as /dev/ttyUSB0 or a stable
+// /dev/serial/by-id/… link, stands for itself. False for any other name, and for one too long.
+bool DevicePathFor(const char* name, char (&path)[kDevicePathSize]);
+
+}  // namespace platform

@@ -1,0 +1,21 @@
+#include <cstdio>
+
+#include "platform/port_name.h"
+
+namespace platform {
+
+// "COMn" is /dev/ttyS(n-1): Linux numbers its serial ports from 0.
+bool DevicePathFor(const char* name, char (&path)[kDevicePathSize]) {
+  path[0] = '\0';
+  if (const unsigned number = ComPortNumber(name); number > 0) {
+    std::snprintf(path, sizeof path, "/dev/ttyS%u", number - 1);
+    return true;
+  }
+  if (name[0] != '/') return false;
+  const int length = std::snprintf(path, sizeof path, "%s", name);
+  if (length >= 0 && static_cast<std::size_t>(length) < sizeof path) return true;
+  path[0] = '\0';
+  return false;
+}
+
+}  // namespace platform
