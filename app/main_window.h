@@ -3,6 +3,7 @@
 #include <QMetaMethod>
 #include <QWidget>
 
+#include "app/command_line.h"
 #include "ui_main_window.h"
 
 class QCloseEvent;
@@ -19,7 +20,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   Q_OBJECT
 
  public:
-  explicit TForm1(QWidget* parent = nullptr);
+  explicit TForm1(const Settings& settings = Settings{}, QWidget* parent = nullptr);
   ~TForm1() override;
 
   platform::TickTimer* Timer1 = nullptr;  // drives the tick engine from creation on
@@ -36,6 +37,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   QMetaMethod HandlerNamedBy(const char* event) const;
 
   QMetaMethod closeHandler_;
+  const Settings settings_;
 };
 
 // The one main window while it exists, set as it is built: the engine's links reach the window here.

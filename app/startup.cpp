@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "app/application.h"
+#include "app/command_line.h"
 #include "app/main_window.h"
 
 int main(int argc, char** argv) {
@@ -11,7 +12,9 @@ int main(int argc, char** argv) {
   try {
     // The name, not the display name: Qt would add a display name to every caption, "Error" included.
     QApplication::setApplicationName(QStringLiteral("Velkorin"));
-    TForm1 window;  // sets Form1; building it runs StartProgram and starts Timer1
+    QApplication::setApplicationVersion(QStringLiteral(VELKORIN_VERSION));
+    const Settings settings = ParseCommandLine(QApplication::arguments());
+    TForm1 window(settings);  // sets Form1; building it runs StartProgram and starts Timer1
     if (!TerminationRequested()) {
       Form1->show();
       QApplication::exec();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "platform/serial_port.h"
 
 // The pulse output: the lamp, and the port's DTR and RTS lines, always driven in opposite senses.
@@ -17,12 +19,23 @@ extern PulseLinks Links;
 // The port from start-up until the window closes; platform::kNoPort when it is not open.
 extern platform::PortHandle PortHandle;
 
+// While set, every pulse is held back: the lines stay at their idle levels and the lamp stays dark. A pulse
+// already running when it is set runs its course: a bit cut short would be read as another bit.
+extern bool HoldingPulses;
+
+// The guard against sending a wrong time, told once a second, after that second's pulse has begun, whether
+// the PC's clock is synchronised. It holds the pulses back as soon as it is not, and lets them through again
+// only from a minute mark on, so that a receiver never sees a frame that began while the clock was not
+// synchronised: the first pulse sent again is that of second 0.
+void GateSending(bool clockSynchronised, std::uint8_t second);
+
 // Opens "COM1"; false if it is missing or held by another program (a running copy of this one, say).
 bool OpenPort();
 
 // Shows or hides the lamp and sets the lines for a pulse that is on or off. Checked InvertOutput:
 // DTR set and RTS clear during a pulse, the reverse between pulses; unchecked, the other way round.
 // The line being switched off is cleared before the other is set, so both are never set at once.
+// While HoldingPulses, every call is one for off.
 void SetPulse(bool on);
 
 // Gives the port back; the lines stay as they were.

@@ -1,6 +1,7 @@
 // The pulse output on a recording stand-in for the port: which line changes each pulse makes, in
 // which order, under either polarity, as the engine drives it, and with no port at all.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,26 @@ TEST_F(SerialLinesTest, NoLineChangesWithoutAPort) {
     }
     EXPECT_EQ(recording_port::Calls, Calls{});
   }
+}
+
+// With --require-sync, on a clock out of step from second 10 of one minute to second 10 of the next: the
+// pulse begun in second 10 is sent, the lines then stay idle and the lamp dark, and sending resumes with
+// second 0 of the minute after the clock is back in step.
+TEST_F(SerialLinesTest, GateHoldsThePulsesUntilTheMinuteMarkAfterTheClockIsSynchronisedAgain) {
+  const sys_seconds minute = Utc(2025y / May / 14, 21h, 33min);
+  Now = minute - 1s;
+  for (sys_seconds second = minute - 1s; second < minute + 3min; second += 1s) {
+    recording_port::Calls.clear();
+    RunUntil(second + kTick);  // the tick that begins the second's pulse
+    output::GateSending(second < minute + 10s || second >= minute + 70s, timecode::CurrentTime.Second);
+    const bool lit = LampOn;
+    RunUntil(second + 1s);
+    const bool sent = (second <= minute + 10s || second >= minute + 2min) && timecode::CurrentTime.Second != 59;
+    const auto pulses = std::count(recording_port::Calls.begin(), recording_port::Calls.end(), "clear RTS");
+    EXPECT_TRUE(pulses == sent && lit == sent)
+        << (second - minute).count() << " s: " << pulses << " pulses, lit " << lit;
+  }
+  output::HoldingPulses = false;
 }
 
 }  // namespace

@@ -270,12 +270,12 @@ class Session:
         self.groups.append(process)
         return process
 
-    def start(self, name="program", trace=True, fake=None, alone=False, without_port=False):
+    def start(self, name="program", trace=True, fake=None, alone=False, without_port=False, args=()):
         """Starts the program in Berlin time; fake=(instant, speed) runs its clock from that instant that
         much faster. alone gives it a masked port and a runtime directory of its own, as if it ran on a
         machine of its own; without_port a /dev in which there is no port."""
         log = os.path.join(self.directory, name)
-        env, argv = dict(self.env), [PROGRAM]
+        env, argv = dict(self.env), [PROGRAM, *args]
         # Files' times stay real: faked, they make fontconfig find its caches stale and, as root, rewrite them.
         faked = {"LD_PRELOAD": FAKETIME_LIBRARY, "FAKETIME": f"@{fake[0]} x{fake[1]}", "FAKETIME_FMT": "%s",
                  "NO_FAKE_STAT": "1"} if fake else {}
