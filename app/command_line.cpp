@@ -2,10 +2,15 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
 
+#include "platform/clock_sync.h"
+#include "platform/local_clock.h"
 #include "platform/port_name.h"
 
 namespace {
+
+using namespace std::chrono;
 
 CommandLine Exit(int status, const QString& standardOutput, const QString& standardError = {}) {
   CommandLine exit;
@@ -20,7 +25,60 @@ CommandLine Refused(const QString& why) {
   return Exit(kRefused, {}, QStringLiteral("velkorin: %1\nTry 'velkorin --help' for the options.\n").arg(why));
 }
 
+// The digits at `at`, or -1 if there are not `count` of them there.
+int Number(std::string_view text, std::size_t at, std::size_t count) {
+  if (at + count > text.size()) return -1;
+  int value = 0;
+  for (const char digit : text.substr(at, count)) {
+    if (digit < '0' || digit > '9') return -1;
+    value = value * 10 + (digit - '0');
+  }
+  return value;
+}
+
+// A local time's fields counted as if they were UTC, so that two local times compare as moments would.
+sys_seconds AsIfUtc(const timecode::LocalTime& time) {
+  const year_month_day date{year{time.Year}, month{static_cast<unsigned>(time.Month)},
+                            day{static_cast<unsigned>(time.Day)}};
+  return sys_days{date} + hours{time.Hour} + minutes{time.Minute} + seconds{time.Second};
+}
+
+timecode::LocalTime LocalTimeAt(sys_seconds moment) {
+  return platform::LocalClockAt(moment.time_since_epoch().count()).Now;
+}
+
 }  // namespace
+
+// The moment is found with the clock's own conversion: for each offset from UTC that the zone has a day
+// before and a day after the time (no zone changes its offset twice within two days), the moment the time
+// would be at that offset, if the conversion gives the time back for it.
+ChosenStart ParseStartTime(std::string_view text) {
+  const bool withSeconds = text.size() == 19;
+  const bool shaped = (text.size() == 16 || withSeconds) && text[4] == '-' && text[7] == '-' && text[10] == ' ' &&
+                      text[13] == ':' && (!withSeconds || text[16] == ':');
+  const timecode::LocalTime wanted{.Year = Number(text, 0, 4),
+                                   .Month = Number(text, 5, 2),
+                                   .Day = Number(text, 8, 2),
+                                   .Hour = Number(text, 11, 2),
+                                   .Minute = Number(text, 14, 2),
+                                   .Second = withSeconds ? Number(text, 17, 2) : 0};
+  if (!shaped || std::min({wanted.Year, wanted.Month, wanted.Day, wanted.Hour, wanted.Minute, wanted.Second}) < 0)
+    return {.refusal = "give it as \"YYYY-MM-DD HH:MM\" or \"YYYY-MM-DD HH:MM:SS\""};
+  if (wanted.Year < 2000 || wanted.Year > 2099) return {.refusal = "the year must be 2000 to 2099"};
+  const year_month_day date{year{wanted.Year}, month{static_cast<unsigned>(wanted.Month)},
+                            day{static_cast<unsigned>(wanted.Day)}};
+  if (!date.ok() || wanted.Hour > 23 || wanted.Minute > 59 || wanted.Second > 59)
+    return {.refusal = "there is no such date or time"};
+
+  const sys_seconds asIfUtc = AsIfUtc(wanted);
+  std::optional<sys_seconds> first;
+  for (const sys_seconds probe : {asIfUtc - days{1}, asIfUtc + days{1}}) {
+    const sys_seconds moment = asIfUtc - (AsIfUtc(LocalTimeAt(probe)) - probe);
+    if (AsIfUtc(LocalTimeAt(moment)) == asIfUtc && (!first || moment < *first)) first = moment;
+  }
+  if (!first) return {.refusal = "this time zone skips that time: its clock is set forward over it"};
+  return {.moment = *first};
+}
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;
@@ -39,7 +97,15 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                                 QStringLiteral("name"));
   const QCommandLineOption listPorts(QStringLiteral("list-ports"),
                                      QStringLiteral("Lists the serial ports present, opening none of them, and ends."));
-  parser.addOptions({port, listPorts});
+  const QCommandLineOption requireSync(
+      QStringLiteral("require-sync"),
+      QStringLiteral("Send nothing while the PC's clock is not synchronised; start again at a minute mark."));
+  const QCommandLineOption start(
+      QStringLiteral("start"),
+      QStringLiteral("Send local time as if the PC's clock had read <time> at start-up: \"YYYY-MM-DD HH:MM[:SS]\" "
+                     "in this time zone (TZ); an hour that autumn repeats is taken before the clock is set back."),
+      QStringLiteral("time"));
+  parser.addOptions({port, listPorts, requireSync, start});
 
   if (!parser.parse(arguments)) return Refused(parser.errorText());
   if (!parser.positionalArguments().isEmpty()) {
@@ -61,6 +127,15 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     if (!platform::DevicePathFor(commandLine.settings.PortName.c_str(), device)) {
       return Refused(QStringLiteral("'%1' names no serial port: give %2.").arg(parser.value(port), portForms));
     }
+  }
+  commandLine.settings.RequireSync = parser.isSet(requireSync);
+  if (commandLine.settings.RequireSync && platform::ReadClockSync().sync == platform::ClockSync::Unknown) {
+    return Refused(QStringLiteral("--require-sync: this system does not tell whether its clock is synchronised."));
+  }
+  if (parser.isSet(start)) {
+    const ChosenStart chosen = ParseStartTime(parser.value(start).toStdString());
+    if (chosen.refusal) return Refused(QStringLiteral("--start \"%1\": %2.").arg(parser.value(start), chosen.refusal));
+    commandLine.settings.Start = chosen.moment;
   }
   return commandLine;
 }

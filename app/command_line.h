@@ -1,13 +1,20 @@
 #pragma once
 
 #include <QStringList>
+#include <chrono>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // The command line, read once at start-up into plain settings for the parts of the program that need them.
 
 // How the program is to run.
 struct Settings {
   std::string PortName = "COM1";  // as the user gave it: COMn, or on Linux a device path
+  // --require-sync: send nothing while the PC's clock is not synchronised.
+  bool RequireSync = false;
+  // --start: send and show local time as if the PC's clock had read this moment at start-up.
+  std::optional<std::chrono::sys_seconds> Start;
 };
 
 // What the command line asks for: the window with these settings, the list of ports, or only a text and an
@@ -25,3 +32,14 @@ inline constexpr int kRefused = 2;
 
 // Reads the arguments, the program's own path first, with the application's name and version already set.
 CommandLine ParseCommandLine(const QStringList& arguments);
+
+struct ChosenStart {
+  std::chrono::sys_seconds moment{};
+  const char* refusal = nullptr;  // why the text names no moment; nullptr when it does
+};
+
+// "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS", a local time of the process's time zone in the years 2000 to
+// 2099, which the time code's two-digit year is read in. A time that the zone skips in spring is refused;
+// one that autumn repeats is taken at its first pass, before the clock is set back, so that the change
+// follows it.
+ChosenStart ParseStartTime(std::string_view text);

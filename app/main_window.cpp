@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/clock_sync_status.h"
 #include "app/lamp_picture.h"
 #include "output/serial_lines.h"
 #include "platform/instance_guard.h"
@@ -53,12 +54,13 @@ void AppendTwoDigits(int value) {
   TextBuffer += QString::number(value);
 }
 
-// Set when the clock display has new text that its labels have not been fitted to yet.
-bool LabelsToFit = false;
+// Set when the clock display has shown a new second: its labels are still to be fitted to their new text
+// and the clock's synchronisation to be read.
+bool NewSecondShown = false;
 
 void ShowTextIn(QLabel* label) {
   label->setText(TextBuffer);
-  LabelsToFit = true;
+  NewSecondShown = true;
 }
 
 // The time as " 9:05:07" and the date as " 5.3.07": hours, days and months unpadded, the rest two digits.
@@ -146,14 +148,16 @@ void TForm1::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
-// The labels are fitted to their new text once the tick's pulse has begun: measuring text takes a few
-// tenths of a millisecond, which would otherwise delay the second mark. Nothing is painted in between.
+// The labels are fitted to their new text, and the clock's synchronisation read, once the tick's pulse has
+// begun: measuring text takes a few tenths of a millisecond, which would otherwise delay the second mark.
+// Nothing is painted in between.
 void TForm1::TimerTick() {
   timecode::TimerTick();
-  if (!LabelsToFit) return;
+  if (!NewSecondShown) return;
   Label1->adjustSize();
   Label2->adjustSize();
-  LabelsToFit = false;
+  NewSecondShown = false;
+  ShowClockSync();
 }
 
 // Links first, so that every tick finds them in place, whatever else start-up has to do. A second
@@ -169,6 +173,12 @@ void TForm1::StartProgram() {
       .Beep = platform::Beep,
   };
   output::Links = {.ShowLamp = ShowLamp, .InvertOutputChecked = InvertOutputChecked, .Report = Report};
+  // A chosen time as if the clock had read it now: whole seconds, so the second marks stay where they are.
+  const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+  platform::ClockOffsetSeconds = settings_.Start ? (*settings_.Start - now).count() : 0;
+  // With --require-sync nothing is sent before the first minute mark at which the clock is synchronised.
+  output::HoldingPulses = settings_.RequireSync;
+  StartClockSyncStatus(settings_);
   platform::StartTone();
 
   const platform::InstanceGuard guard = platform::CreateInstanceGuard(kInstanceGuardName);

@@ -11,6 +11,7 @@ namespace output {
 
 PulseLinks Links;
 platform::PortHandle PortHandle = platform::kNoPort;
+bool HoldingPulses = false;
 
 namespace {
 
@@ -78,7 +79,19 @@ platform::PortOpening OpenPort(const char* name) {
   return opening;
 }
 
+// Told during second 59, after its tick, the gate opens in time for the pulse of second 0; in a minute with
+// a leap second that is told again in its second 60, the minute mark then.
+void GateSending(bool clockSynchronised, std::uint8_t second) {
+  constexpr std::uint8_t kLastSecondOfAMinute = 59;
+  if (!clockSynchronised) {
+    HoldingPulses = true;
+  } else if (second >= kLastSecondOfAMinute) {
+    HoldingPulses = false;
+  }
+}
+
 void SetPulse(bool on) {
+  if (HoldingPulses) on = false;
   Links.ShowLamp(on);
   const bool lineLevel = Links.InvertOutputChecked() ? !on : on;
   IdleTicks = on ? 0 : (IdleTicks + 1) % kTicksPerSecond;

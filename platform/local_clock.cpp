@@ -4,6 +4,8 @@
 
 namespace platform {
 
+std::int64_t ClockOffsetSeconds = 0;
+
 namespace {
 
 // The C library's local time: the process's time zone, its summer time included.

@@ -7,7 +7,7 @@ namespace platform {
 timecode::ClockReading ReadLocalClock() {
   struct timespec now {};
   clock_gettime(CLOCK_REALTIME, &now);
-  return LocalClockAt(now.tv_sec);
+  return LocalClockAt(now.tv_sec + ClockOffsetSeconds);
 }
 
 }  // namespace platform

@@ -20,7 +20,7 @@ timecode::ClockReading ReadLocalClock() {
   FILETIME now{};
   ::GetSystemTimePreciseAsFileTime(&now);
   const std::int64_t steps = (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  return LocalClockAt(steps / kStepsPerSecond - kSecondsFrom1601To1970);
+  return LocalClockAt(steps / kStepsPerSecond - kSecondsFrom1601To1970 + ClockOffsetSeconds);
 }
 
 }  // namespace platform

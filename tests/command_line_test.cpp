@@ -20,7 +20,7 @@ TEST(CommandLineTest, FormsAcceptedAndRefused) {
       {{"--port=com12"}, Then::OpenWindow, "/dev/ttyS11"},
       {{"--port", "/dev/serial/by-id/usb-A-if00"}, Then::OpenWindow, "/dev/serial/by-id/usb-A-if00"},
       {{"--list-ports", "--port", "COM2"}, Then::ListPorts, "/dev/ttyS1"},
-      {{"-h"}, Then::Exit, "  --port <name>  The serial port to use: COMn (COM1 is /dev/ttyS0) or a device"},
+      {{"-h"}, Then::Exit, "  --port <name>   The serial port to use: COMn (COM1 is /dev/ttyS0) or a device"},
       {{"--port", "ttyUSB0"}, Then::Exit, "velkorin: 'ttyUSB0' names no serial port: give COMn (COM1 is"},
       {{"--port"}, Then::Exit, "velkorin: Missing value after '--port'.\nTry 'velkorin --help' for the options.\n"},
       {{"--ports"}, Then::Exit, "velkorin: Unknown option 'ports'."},

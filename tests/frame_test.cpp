@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/command_line.h"
 #include "tests/simulated_clock.h"
 
 namespace {
@@ -69,6 +70,7 @@ TEST_F(SimulatedClockTest, EachFrameCarriesTheComingMinuteMark) {
       {"summer time ends", Utc(2026y / October / 25, 0h, 59min), {26, 10, 25, 7, 2, 0, 0}},
       // 61 s long; a clock that counts leap seconds has counted the 26 before it as well
       {"leap second", Utc(2016y / December / 31, 23h, 59min) + 26s, {17, 1, 1, 7, 1, 0, 0}, "right/Europe/Berlin", 61s},
+      {"chosen start, spring", ParseStartTime("2027-03-28 01:59").moment, {27, 3, 28, 7, 3, 0, 1}},
   };
   for (const auto& [name, minuteSent, mark, zone, length] : kMinutes) {
     SCOPED_TRACE(name);
@@ -106,6 +108,22 @@ TEST_F(SimulatedClockTest, EveryFrameOfADayCarriesTheCalendarsNextMinute) {
     ASSERT_EQ(Decode(PulseLengths(minute)), expected);
     ASSERT_FALSE(HasFailure()) << "in the frame carrying " << ::testing::PrintToString(expected);
   }
+}
+
+// --start values, read as local times in the process's zone (here Berlin's).
+TEST_F(SimulatedClockTest, ChosenStartTimes) {
+  const std::pair<const char*, sys_seconds> kAccepted[] = {
+      {"2026-03-29 01:59:59", Utc(2026y / March / 29, 0h, 59min) + 59s},    // the last second before spring's gap
+      {"2026-10-25 02:30:10", Utc(2026y / October / 25, 0h, 30min) + 10s},  // repeated: the first pass, summer time
+      {"2026-10-25 03:00", Utc(2026y / October / 25, 2h, 0min)},
+      {"2099-12-31 23:59", Utc(2099y / December / 31, 22h, 59min)},
+  };
+  for (const auto& [text, moment] : kAccepted) EXPECT_EQ(ParseStartTime(text).moment, moment) << text;
+  for (const char* text :
+       {"2026-03-29 02:00", "2026-03-29 02:59:59", "2026-02-29 12:00", "2026-13-01 00:00", "2026-06-01 24:00",
+        "2026-06-01 12:60", "2026-06-01 12:00:60", "1999-12-31 23:59", "2100-01-01 00:00", "2026-06-01T12:00",
+        "2026-6-1 12:00", "2026-06-01 12:00:5", " 2026-06-01 12:00", "2026-06-01 +1:00", ""})
+    EXPECT_NE(ParseStartTime(text).refusal, nullptr) << '"' << text << '"';
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // The event loop never runs here, so the real timer never ticks behind a test's back.
 
 #include <gtest/gtest.h>
+#include <sys/timex.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <utility>
 
 #include "app/application.h"
+#include "app/clock_sync_status.h"
 #include "app/lamp_picture.h"
 #include "app/main_window.h"
 #include "output/serial_lines.h"
@@ -202,6 +204,49 @@ TEST_F(MainWindowTest, EachCheckBoxIsReadAtItsNextMomentOfUse) {
     box->toggle();
     EXPECT_EQ(moment(), asBuilt);
   }
+}
+
+platform::ClockSyncState KernelSays;
+
+// The kernel's states as the tooltips show them, and whether --require-sync sends from the next minute mark.
+TEST_F(MainWindowTest, ClockSynchronisationShownAndGatingThePulses) {
+  const char* const kUnsynchronised = "PC clock not synchronised: the time sent may be wrong";
+  const char* const kNotSent = "PC clock not synchronised: nothing is sent";
+  const struct {
+    int clockState, status;
+    long estimatedErrorUs;
+    const char *shown, *shownWhileHeld;  // the latter when --require-sync holds the pulses back
+  } kStates[] = {
+      {TIME_OK, STA_PLL, 412, "PC clock synchronised, estimated error 0.4 ms", nullptr},
+      {TIME_INS, STA_PLL | STA_INS, 1250, "PC clock synchronised, estimated error 1.3 ms", nullptr},  // leap second due
+      {TIME_ERROR, STA_PLL | STA_UNSYNC, 16'000'000, kUnsynchronised, kNotSent},
+      {TIME_OK, STA_UNSYNC, 0, kUnsynchronised, kNotSent},
+      {TIME_ERROR, STA_PPSTIME | STA_PPSJITTER, 500, kUnsynchronised, kNotSent},  // its pulse per second failing
+      {-1, 0, 0, "PC clock synchronisation unknown", "PC clock synchronisation unknown: nothing is sent"},
+  };
+  ReadClockSync = [] { return KernelSays; };
+  for (const auto& row : kStates) {
+    for (const bool requireSync : {false, true}) {
+      SCOPED_TRACE(testing::Message() << row.shown << (requireSync ? ", --require-sync" : ""));
+      KernelSays = platform::ClockSyncFromKernel(row.clockState, row.status, row.estimatedErrorUs, 16'000'000);
+      form->close();
+      form.reset();  // first: a window that goes takes Form1 with it
+      form = std::make_unique<TForm1>(Settings{.RequireSync = requireSync, .Start = {}});
+      timecode::Links.ReadClock = [] { return timecode::ClockReading{ClockNow, ClockNow}; };
+      const bool synchronised = row.shownWhileHeld == nullptr;
+      TickAt(AtSecond(30));
+      EXPECT_EQ(LampLit(), !requireSync) << "before the first minute mark";
+      if (requireSync && synchronised) {
+        EXPECT_EQ(form->Label1->toolTip(), QString(row.shown) + ": sending from the next minute mark");
+      }
+      TickAt(AtSecond(59));
+      TickAt(AtSecond(0));
+      EXPECT_EQ(LampLit(), !requireSync || synchronised) << "from the minute mark on";
+      for (const QLabel* label : {form->Label1, form->Label2, form->Image1})
+        EXPECT_EQ(label->toolTip(), requireSync && !synchronised ? row.shownWhileHeld : row.shown);
+    }
+  }
+  ReadClockSync = platform::ReadClockSync;
 }
 
 // Start-up as a first copy, a second copy and a copy without its port would go through it; each case

@@ -1,6 +1,7 @@
 // The pulse output on a recording stand-in for the port: which line changes each pulse makes, in
 // which order, under either polarity, as the engine drives it, and with no port at all.
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -157,6 +158,26 @@ TEST_F(SerialLinesTest, PortThatGoesIsTriedAgainEverySecondUntilItIsBack) {
                          "23.60 open COM1", "24.50 open COM1", "25.60 open COM1", "26.60 open COM1", "26.60 clear DTR",
                          "26.60 set RTS", "26.60 report: the port COM1 is back; the pulses go on from the next second",
                          "27.0 clear RTS", "27.0 set DTR", "28.0 clear RTS", "28.0 set DTR"}));
+}
+
+// With --require-sync, on a clock out of step from second 10 of one minute to second 10 of the next: the
+// pulse begun in second 10 is sent, the lines then stay idle and the lamp dark, and sending resumes with
+// second 0 of the minute after the clock is back in step.
+TEST_F(SerialLinesTest, GateHoldsThePulsesUntilTheMinuteMarkAfterTheClockIsSynchronisedAgain) {
+  const sys_seconds minute = Utc(2025y / May / 14, 21h, 33min);
+  Now = minute - 1s;
+  for (sys_seconds second = minute - 1s; second < minute + 3min; second += 1s) {
+    recording_port::Calls.clear();
+    RunUntil(second + kTick);  // the tick that begins the second's pulse
+    output::GateSending(second < minute + 10s || second >= minute + 70s, timecode::CurrentTime.Second);
+    const bool lit = LampOn;
+    RunUntil(second + 1s);
+    const bool sent = (second <= minute + 10s || second >= minute + 2min) && timecode::CurrentTime.Second != 59;
+    const auto pulses = std::count(recording_port::Calls.begin(), recording_port::Calls.end(), "clear RTS");
+    EXPECT_TRUE(pulses == sent && lit == sent)
+        << (second - minute).count() << " s: " << pulses << " pulses, lit " << lit;
+  }
+  output::HoldingPulses = false;
 }
 
 }  // namespace

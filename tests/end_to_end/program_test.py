@@ -8,11 +8,12 @@ import os
 import pathlib
 import re
 import signal
+import subprocess
 import time
 import unittest
 
-from harness import (PORT, Session, decode, frames, guard_lock, line_changes, local_epoch, opened, port_events,
-                     require_masked_port, seconds, ticks, wait_for)
+from harness import (PORT, PROGRAM, Session, decode, frames, guard_lock, line_changes, local_epoch, opened,
+                     port_events, require_masked_port, seconds, ticks, wait_for)
 
 SETS_THE_PORT_UP = re.compile(r"\d+, (TCSETS|TCSETA|TCSETX|TIOCMSET|TCSBRK|TCFLSH|TIOCSBRK)")
 
@@ -136,6 +137,22 @@ class OverAnHour(unittest.TestCase):
         print(f"VmRSS {first} KiB after the first minute, {last} KiB an hour later; "
               f"{reads_after - reads_before} reads in that hour, of 360000 ticks")
         self.assertLessEqual(last, first + self.SLACK_KIB)
+
+
+class ChosenStart(unittest.TestCase):
+    def test_autumn_change_sent_from_a_chosen_start_on_the_real_clock_and_a_skipped_time_refused(self):
+        with Session() as session:
+            refused = subprocess.run([PROGRAM, "--start", "2027-03-28 02:30"], env=session.env, capture_output=True,
+                                     text=True, timeout=10)
+            self.assertEqual(refused.returncode, 2, refused.stderr)
+            self.assertIn("2027-03-28 02:30", refused.stderr)
+            # In the hour that autumn repeats, so at its first pass: the one whole frame sent announces the change.
+            run = session.start(args=["--start", "2027-10-31 02:58:50"])
+            started = wait_for(lambda: [event.time for event in run.events() if event.call == "execve"], 10, "exec")
+            time.sleep(max(0, started[0] + 73 - time.time()))
+            session.stop(run)
+            decoded = [decode(bits) for bits, _ in frames(seconds(*ticks(run.events())))]
+        self.assertEqual(decoded, ["2027-10-31 02:00 CET"])
 
 
 class StartingAndClosing(unittest.TestCase):

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/command_line.h"
+#include "platform/clock_sync.h"
+
+// The PC clock's synchronisation, read once a second: shown as the tooltip of the time, the date and the
+// lamp, told on standard error when it changes, and with --require-sync the gate of the pulse output.
+
+// Where the state is read; tests put any state here.
+extern platform::ClockSyncState (*ReadClockSync)();
+
+// At start-up, before the first tick.
+void StartClockSyncStatus(const Settings& settings);
+
+// Once a second, after the new second's pulse has begun, so that reading the state never delays a pulse.
+void ShowClockSync();
