@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 
-namespace {
+bool Terminating = false;
 
-bool terminationRequested = false;
+namespace {
 
 void ShowModalMessageBox(const char* text, const char* caption) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(caption), QString::fromLatin1(text), QMessageBox::Ok);
@@ -20,11 +20,11 @@ void (*ShowMessageBox)(const char* text, const char* caption) = ShowModalMessage
 // shown meanwhile runs a loop of its own that takes the call and drops it: exactly what a second copy
 // does at start-up. So the request is also remembered, for the entry to look at before it starts the loop.
 void Terminate() {
-  terminationRequested = true;
+  Terminating = true;
   QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-bool TerminationRequested() { return terminationRequested; }
+bool TerminationRequested() { return Terminating; }
 
 void ShowException(const std::exception& error) {
   QMessageBox::critical(nullptr, QCoreApplication::applicationName(), QString::fromLocal8Bit(error.what()));

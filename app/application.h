@@ -13,6 +13,8 @@ extern void (*ShowMessageBox)(const char* text, const char* caption);
 // has not run yet, it does not start.
 void Terminate();
 bool TerminationRequested();
+// The request, which the program never withdraws; tests, which build the window more than once, clear it in between.
+extern bool Terminating;
 
 // Shows an error that escaped the program's entry, for the user to read before the program ends.
 void ShowException(const std::exception& error);
