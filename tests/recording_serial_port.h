@@ -3,9 +3,8 @@
 #include <string>
 #include <vector>
 
-// A stand-in for the serial port that records what is asked of it, one line per call:
-// "open COM1", "clear DTR", "set RTS", "close". Line changes on anything but the port it handed out
-// are recorded as "stray …".
+// A stand-in for the serial port that records what is asked of it, one line per call: "open COM1", "clear DTR",
+// "set RTS", "close". Calls on anything but the port it handed out are recorded as "stray …".
 
 namespace recording_port {
 
