@@ -4,9 +4,9 @@
 #include <QMessageBox>
 #include <cstdio>
 
-namespace {
+bool Terminating = false;
 
-bool terminationRequested = false;
+namespace {
 
 void ShowModalMessageBox(const char* text, const char* caption) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(caption), QString::fromLatin1(text), QMessageBox::Ok);
@@ -21,11 +21,11 @@ void (*ShowMessageBox)(const char* text, const char* caption) = ShowModalMessage
 // shown meanwhile runs a loop of its own that takes the call and drops it: exactly what a second copy
 // does at start-up. So the request is also remembered, for the entry to look at before it starts the loop.
 void Terminate() {
-  terminationRequested = true;
+  Terminating = true;
   QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-bool TerminationRequested() { return terminationRequested; }
+bool TerminationRequested() { return Terminating; }
 
 // In one piece, so that the line is written whole.
 void Report(const char* line) { std::fprintf(stderr, "velkorin: %s\n", line); }

@@ -13,6 +13,8 @@ extern void (*ShowMessageBox)(const char* text, const char* caption);
 // has not run yet, it does not start.
 void Terminate();
 bool TerminationRequested();
+// The request, which the program never withdraws; tests, which build the window more than once, clear it in between.
+extern bool Terminating;
 
 // Writes one line on standard error, after the program's name; at start-up, and from the pulse output at a
 // tick without a pulse.

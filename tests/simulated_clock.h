@@ -1,14 +1,11 @@
 #pragma once
 
-// The tick engine on a simulated clock that moves on one tick period per tick, with its calls out recorded.
+// The tick engine on a simulated clock in Berlin's zone that moves on one tick period per tick, its calls recorded.
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>
-#include <cstdlib>
-#include <ctime>
-#include <ostream>
 #include <vector>
 
 #include "platform/local_clock.h"
@@ -20,12 +17,9 @@ namespace simulated {
 
 using namespace std::chrono;
 
-// Central European time as Europe/Berlin keeps it, as a rule so that no zone database is needed.
-inline constexpr char kBerlinZone[] = "CET-1CEST,M3.5.0,M10.5.0/3";
-inline constexpr milliseconds kTick{10};
 inline constexpr int kTicksPerSecond = 100;
-
-constexpr sys_seconds Utc(year_month_day date, hours hour, minutes minute) { return sys_days{date} + hour + minute; }
+// Its frame carries 23:34 on Wednesday 14 May 2025 (summer time): seconds 23, 28, 35 and 58 carry a 1.
+inline constexpr sys_seconds kMinute = sys_days{2025y / May / 14} + 21h + 33min;
 
 struct TickRecord {
   sys_seconds second;                                        // of the simulated clock
@@ -33,24 +27,17 @@ struct TickRecord {
   bool operator==(const TickRecord&) const = default;
 };
 
-inline std::ostream& operator<<(std::ostream& out, const TickRecord& tick) {
-  return out << "on " << tick.pulsesOn << ", off " << tick.pulsesOff << ", display " << tick.displays << ", beeps "
-             << tick.beeps;
-}
-
 inline sys_time<milliseconds> Now;
 inline std::vector<TickRecord> Ticks;
-inline bool ToneOn = false;
-inline std::array<bool, 3> InvertedParity{};  // by timecode::ParityBit
 
-// The engine as the program starts it, with nothing recorded.
+// The engine's state as the program starts, with nothing recorded: every test of the engine begins here.
 inline void Restart() {
   timecode::LastSecond = timecode::PulseTicks = timecode::ParityCount = 0;
   Ticks.clear();
 }
 
 inline void RunUntil(sys_time<milliseconds> end) {
-  for (; Now < end; Now += kTick) {
+  for (; Now < end; Now += timecode::kTickPeriod) {
     Ticks.push_back({floor<seconds>(Now)});
     timecode::TimerTick();
   }
@@ -71,17 +58,15 @@ inline std::vector<int> PulseLengths(sys_seconds minute, seconds length = 1min) 
 class SimulatedClockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TZ", kBerlinZone, 1);
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);  // as a rule, independent of the zone database
     tzset();
     Restart();
-    ToneOn = false;
-    InvertedParity = {};
     timecode::Links = {
         [] { return platform::LocalClockAt(floor<seconds>(Now).time_since_epoch().count()); },
         [](bool on) { ++(on ? Ticks.back().pulsesOn : Ticks.back().pulsesOff); },
         [](const timecode::TimeSample&) { ++Ticks.back().displays; },
-        [] { return ToneOn; },
-        [](timecode::ParityBit parity) { return InvertedParity[static_cast<int>(parity)]; },
+        [] { return true; },  // the tone switch, on
+        [](timecode::ParityBit) { return false; },
         [](int hz, milliseconds duration) { Ticks.back().beeps += hz == 600 && duration == 1ms; },
     };
   }
