@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+
 #include "app/command_line.h"
 #include "platform/port_name.h"
 
@@ -37,6 +41,25 @@ TEST(CommandLineTest, FormsAcceptedAndRefused) {
     const std::string got = then != Then::Exit ? device : refused ? parsed.standardError : parsed.standardOutput;
     EXPECT_TRUE(then == Then::Exit ? got.find(expected) != std::string::npos : got == expected) << got;
   }
+}
+
+// --start values, read as local times in the process's zone, here Berlin's by rule.
+TEST(CommandLineTest, ChosenStartTimesAcceptedAndRefused) {
+  using namespace std::chrono;
+  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  tzset();
+  const std::pair<const char*, sys_seconds> kAccepted[] = {
+      {"2026-03-29 01:59:59", sys_days{2026y / March / 29} + 59min + 59s},    // the last second before spring's gap
+      {"2026-10-25 02:30:10", sys_days{2026y / October / 25} + 30min + 10s},  // repeated: the first pass, summer time
+      {"2026-10-25 03:00", sys_days{2026y / October / 25} + 2h},
+      {"2099-12-31 23:59", sys_days{2099y / December / 31} + 22h + 59min},
+  };
+  for (const auto& [text, moment] : kAccepted) EXPECT_EQ(ParseStartTime(text).moment, moment) << text;
+  for (const char* text :
+       {"2026-03-29 02:00", "2026-03-29 02:59:59", "2026-02-29 12:00", "2026-13-01 00:00", "2026-06-01 24:00",
+        "2026-06-01 12:60", "2026-06-01 12:00:60", "1999-12-31 23:59", "2100-01-01 00:00", "2026-06-01T12:00",
+        "2026-6-1 12:00", "2026-06-01 12:00:5", " 2026-06-01 12:00", "2026-06-01 +1:00", ""})
+    EXPECT_NE(ParseStartTime(text).refusal, nullptr) << '"' << text << '"';
 }
 
 }  // namespace

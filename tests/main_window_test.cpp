@@ -1,6 +1,8 @@
 // The window, its pulse output on a recording stand-in for the port, start-up and closing, the engine driven through
 // Timer1 on the test's own clock. The event loop never runs, so the real timer never ticks behind a test's back.
 
+#include <sys/timex.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QMessageBox>
@@ -8,6 +10,7 @@
 #include <QTimer>
 
 #include "app/application.h"
+#include "app/clock_sync_status.h"
 #include "app/main_window.h"
 #include "output/serial_lines.h"
 #include "platform/instance_guard.h"
@@ -80,6 +83,48 @@ TEST_F(MainWindowTest, EachCheckBoxActsWhereItIsRead) {
     box->toggle();
     EXPECT_NE(sent(second), asBuilt) << second;
   }
+}
+
+static platform::ClockSyncState KernelSays;
+
+// The kernel's states as the tooltips show them, and whether --require-sync sends from the next minute mark.
+TEST(ClockSyncTest, ShownOnTheTooltipsAndGatingThePulses) {
+  const char* const kUnsynchronised = "PC clock not synchronised: the time sent may be wrong";
+  const char* const kNotSent = "PC clock not synchronised: nothing is sent";
+  const struct {
+    int clockState, status;
+    long estimatedErrorUs;
+    const char *shown, *shownWhileHeld;  // the latter when --require-sync holds the pulses back
+  } kStates[] = {
+      {TIME_OK, STA_PLL, 412, "PC clock synchronised, estimated error 0.4 ms", nullptr},
+      {TIME_INS, STA_PLL | STA_INS, 1250, "PC clock synchronised, estimated error 1.3 ms", nullptr},  // leap second due
+      {TIME_ERROR, STA_PLL | STA_UNSYNC, 16'000'000, kUnsynchronised, kNotSent},
+      {TIME_OK, STA_UNSYNC, 0, kUnsynchronised, kNotSent},
+      {TIME_ERROR, STA_PPSTIME | STA_PPSJITTER, 500, kUnsynchronised, kNotSent},  // its pulse per second failing
+      {-1, 0, 0, "PC clock synchronisation unknown", "PC clock synchronisation unknown: nothing is sent"},
+  };
+  ReadClockSync = [] { return KernelSays; };
+  for (const auto& row : kStates) {
+    for (const bool requireSync : {false, true}) {
+      SCOPED_TRACE(testing::Message() << row.shown << (requireSync ? ", --require-sync" : ""));
+      KernelSays = platform::ClockSyncFromKernel(row.clockState, row.status, row.estimatedErrorUs, 16'000'000);
+      simulated::Restart();
+      TForm1 form(Settings{.RequireSync = requireSync, .Start = {}});
+      const bool synchronised = row.shownWhileHeld == nullptr;
+      TickAt({2025, 5, 14, 23, 33, 30});
+      EXPECT_EQ(form.Image1->isHidden(), requireSync) << "before the first minute mark";
+      if (requireSync && synchronised) {
+        EXPECT_EQ(form.Label1->toolTip(), QString(row.shown) + ": sending from the next minute mark");
+      }
+      TickAt({2025, 5, 14, 23, 33, 59});
+      TickAt({2025, 5, 14, 23, 34, 0});
+      EXPECT_EQ(form.Image1->isHidden(), requireSync && !synchronised) << "from the minute mark on";
+      for (const QLabel* label : {form.Label1, form.Label2, form.Image1})
+        EXPECT_EQ(label->toolTip(), requireSync && !synchronised ? row.shownWhileHeld : row.shown);
+      form.close();
+    }
+  }
+  ReadClockSync = platform::ReadClockSync;
 }
 
 // Start-up as a first copy, a second copy, and a copy without the guard or without the port would go through it,

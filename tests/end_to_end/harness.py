@@ -1,10 +1,11 @@
 """Runs the real program as a user would, behind the masked serial port, and reads what it did from a system-call
 trace. Holds `decode`, the project's strict decoder, which reads a minute's bits as a receiver would: run as a script,
 it decodes the frames that the engine's tests send on a simulated clock, given one a line on standard input: the
-Unix time at which the minute began, then the lengths in ticks of its 60 pulses."""
+zone (a name in the zone database), the time_t at which the minute began in it, then the lengths in ticks of its
+60 pulses, or 61 in a minute with a leap second."""
 
 import calendar, collections, contextlib, datetime, glob, os, pathlib, re, shutil, signal, stat, subprocess, sys
-import tempfile, time, zoneinfo
+import tempfile, time
 
 PROGRAM = os.environ.get("VELKORIN_PROGRAM", "")
 PORT = "/dev/ttyS0"
@@ -65,7 +66,8 @@ def decode(bits):
         assert units <= 9 and tens <= 90, f"second {first} starts no BCD number: {sent}"
         return units + tens
 
-    assert len(bits) == 59, f"{len(bits)} bits between two minute marks: {sent}"
+    # A leap second adds one, second 59 a 0, before the minute mark.
+    assert len(bits) == 59 or (len(bits) == 60 and bits[59] == 0), f"{len(bits)} bits between two minute marks: {sent}"
     assert not any(bits[0:17]) and bits[19] == 0, f"seconds 0 to 16 and 19 are not all 0: {sent}"
     assert bits[17] != bits[18], f"not exactly one of the zone bits 17 and 18: {sent}"
     assert bits[20] == 1, f"the start of the time, second 20, is not 1: {sent}"
@@ -125,8 +127,13 @@ class Session:
 
 if __name__ == "__main__":
     for line in sys.stdin.readlines():
-        minute, *lengths = map(int, line.split())
-        assert lengths[59] == 0 and set(lengths[:59]) <= {11, 21}, f"pulses of {lengths} ticks from {minute}"
-        mark = datetime.datetime.fromtimestamp(minute + 60, zoneinfo.ZoneInfo("Europe/Berlin"))
-        decoded, due = decode([int(length == 21) for length in lengths[:59]]), f"{mark:%Y-%m-%d %H:%M} {mark.tzname()}"
+        zone, minute, *lengths = line.split()
+        minute, lengths = int(minute), list(map(int, lengths))
+        assert lengths[-1] == 0 and set(lengths[:-1]) <= {11, 21}, f"pulses of {lengths} ticks from {minute}"
+        # By the C library, which, unlike zoneinfo, reads the leap seconds that right/ zones count in time_t.
+        os.environ["TZ"] = zone
+        time.tzset()
+        mark = time.localtime(minute + len(lengths))
+        assert mark.tm_sec == 0, f"the minute from {minute} in {zone} ends at no minute mark"
+        decoded, due = decode([int(length == 21) for length in lengths[:-1]]), time.strftime("%Y-%m-%d %H:%M %Z", mark)
         assert decoded == due, f"the frame sent from {minute} announces {decoded}, not {due}"
