@@ -8,7 +8,10 @@ import tempfile, time, zoneinfo
 
 PROGRAM = os.environ.get("VELKORIN_PROGRAM", "")
 PORT = "/dev/ttyS0"
-TRACED = "open,openat,ioctl,write,writev,pwrite64,close,flock,fcntl,dup,dup2,dup3"
+TRACED = "open,openat,ioctl,read,write,writev,pwrite64,close,flock,fcntl,dup,dup2,dup3,timerfd_create"
+LINE_CHANGE = re.compile(r"\d+, (TIOCMBI[CS]), \[TIOCM_(DTR|RTS)\]$")
+# With InvertOutput checked, as at every start: a pulse clears RTS and sets DTR, every idle tick the reverse.
+PULSE, IDLE = (("TIOCMBIC", "RTS"), ("TIOCMBIS", "DTR")), (("TIOCMBIC", "DTR"), ("TIOCMBIS", "RTS"))
 
 
 def require_masked_port():
@@ -43,16 +46,50 @@ def opened(events, path):
     return [event for event in events if event.call in ("open", "openat") and f'"{path}"' in event.args]
 
 
-def port_events(events):
+def port_events(events, port=PORT):
     """The one opening of the port and the calls made on its descriptor from then until it is closed."""
-    (opening,) = opened(events, PORT)
+    (opening,) = opened(events, port)
     after = [event for event in events if event.time >= opening.time and event.fd == opening.result]
     return opening, after[:next((at + 1 for at, event in enumerate(after) if event.call == "close"), None)]
 
 
 def line_changes(events):
     return [found.groups() for event in events if event.call == "ioctl"
-            if (found := re.search(r"\d+, (TIOCMBI[CS]), \[TIOCM_(DTR|RTS)\]$", event.args))]
+            if (found := LINE_CHANGE.search(event.args))]
+
+
+def ticks(events):
+    """Per read of the tick timer that finds it expired, what the port saw: 'P' a pulse starting, 'I' the idle level,
+    '.' nothing: the calls count, whether the port has modem lines or, a pseudo-terminal, answers ENOTTY. Read up to
+    the first change that found the port hung up (EIO), as the end of a run may do before the program ends."""
+    (timer,) = [event for event in events if event.call == "timerfd_create"]
+    on_port, per_tick = set(port_events(events)[1]), []
+    for event in events:
+        if event.call == "read" and event.fd == timer.result and event.time > timer.time and (
+                event.result == 8 or event.error == "ECANCELED"):
+            per_tick.append(())
+        elif event in on_port and (found := LINE_CHANGE.search(event.args)):
+            if event.error == "EIO":
+                break
+            assert per_tick, f"a line change before the first tick: {event}"
+            per_tick[-1] += (found.groups(),)
+    for at, changes in enumerate(per_tick[:-1]):  # the last tick may have been cut short by the run's end
+        assert changes in ((), PULSE, IDLE), f"tick {at} changed the lines so: {changes}"
+    return "".join("P" if changes == PULSE else "I" if changes else "." for changes in per_tick[:-1])
+
+
+def frames(events):
+    """The bits of each whole minute sent, between two minute marks. A second is a pulse, from its start to the next
+    idle level, or the minute mark, a run of silent ticks between idle ones; the first, maybe cut short, is left out."""
+    kinds = ticks(events)
+    found = [(run[0][0], len(run[0]), kinds[run.end()]) for run in re.finditer(r"P\.*(?=[PI])|(?<=I)\.+(?=I)", kinds)
+             if run.start() > 0]
+    marks = [at for at, (first, _, _) in enumerate(found) if first == "."]
+    for previous, mark in zip(marks, marks[1:]):
+        minute = found[previous + 1:mark]
+        assert found[mark][1] == 11 and all(then == "I" and length in (11, 21) for _, length, then in minute), \
+            f"a minute of pulses {[length for _, length, _ in minute]} ticks, ended by {found[mark][1]} silent ones"
+        yield [int(length == 21) for _, length, _ in minute]
 
 
 def decode(bits):
@@ -89,6 +126,9 @@ class Run(collections.namedtuple("Run", "process log")):
     def line_changes(self):
         return len(line_changes(self.events()))
 
+    def output(self, stream):  # "out" or "err"
+        return pathlib.Path(f"{self.log}.{stream}").read_text(errors="replace")
+
 
 class Session:
     """A private runtime directory and the runs started in it, each in a process group of its own, ended with it."""
@@ -106,12 +146,12 @@ class Session:
             self.stop(run)
         shutil.rmtree(self.directory, ignore_errors=True)
 
-    def start(self, name="program"):
+    def start(self, name="program", args=()):
         log = os.path.join(self.directory, name)
-        with open(log + ".log", "w") as output:
+        with open(log + ".out", "w") as output, open(log + ".err", "w") as errors:
             self.runs.append(Run(subprocess.Popen(
                 ["strace", "-ff", "-ttt", "-s", "16", "--seccomp-bpf", "-e", f"trace={TRACED}", "-o", log + ".trace",
-                 PROGRAM], env=self.env, stdout=output, stderr=subprocess.STDOUT, start_new_session=True), log))
+                 PROGRAM, *args], env=self.env, stdout=output, stderr=errors, start_new_session=True), log))
         return self.runs[-1]
 
     @staticmethod
