@@ -59,19 +59,16 @@ def line_changes(events):
 
 
 def ticks(events):
-    """Per read of the tick timer that finds it expired, what the port saw: 'P' a pulse starting, 'I' the idle level,
-    '.' nothing: the calls count, whether the port has modem lines or, a pseudo-terminal, answers ENOTTY. Read up to
-    the first change that found the port hung up (EIO), as the end of a run may do before the program ends."""
+    """Per expiry of the tick timer, the line changes tried ('P' a pulse, 'I' the idle level, '.' none; a pseudo-
+    terminal answers ENOTTY), up to the first that found the port hung up (EIO), as ending a run may do."""
     (timer,) = [event for event in events if event.call == "timerfd_create"]
     on_port, per_tick = set(port_events(events)[1]), []
     for event in events:
-        if event.call == "read" and event.fd == timer.result and event.time > timer.time and (
-                event.result == 8 or event.error == "ECANCELED"):
+        if event.call == "read" and event.fd == timer.result and event.time > timer.time and event.result == 8:
             per_tick.append(())
         elif event in on_port and (found := LINE_CHANGE.search(event.args)):
             if event.error == "EIO":
                 break
-            assert per_tick, f"a line change before the first tick: {event}"
             per_tick[-1] += (found.groups(),)
     for at, changes in enumerate(per_tick[:-1]):  # the last tick may have been cut short by the run's end
         assert changes in ((), PULSE, IDLE), f"tick {at} changed the lines so: {changes}"
@@ -79,17 +76,13 @@ def ticks(events):
 
 
 def frames(events):
-    """The bits of each whole minute sent, between two minute marks. A second is a pulse, from its start to the next
-    idle level, or the minute mark, a run of silent ticks between idle ones; the first, maybe cut short, is left out."""
-    kinds = ticks(events)
-    found = [(run[0][0], len(run[0]), kinds[run.end()]) for run in re.finditer(r"P\.*(?=[PI])|(?<=I)\.+(?=I)", kinds)
-             if run.start() > 0]
-    marks = [at for at, (first, _, _) in enumerate(found) if first == "."]
-    for previous, mark in zip(marks, marks[1:]):
-        minute = found[previous + 1:mark]
-        assert found[mark][1] == 11 and all(then == "I" and length in (11, 21) for _, length, then in minute), \
-            f"a minute of pulses {[length for _, length, _ in minute]} ticks, ended by {found[mark][1]} silent ones"
-        yield [int(length == 21) for _, length, _ in minute]
+    """The bits of each whole minute sent: between two minute marks, each a run of silent ticks between idle ones, the
+    pulses, each a start and the silent ticks after it, ended by the idle level."""
+    parts = re.split(r"(?<=I)(\.+)(?=I)", ticks(events))  # before the first mark, a mark, a minute, a mark, ...
+    for minute, mark in zip(parts[2::2], parts[3::2]):
+        lengths = [len(pulse) for pulse in re.findall(r"P\.*", minute)]
+        assert re.fullmatch(r"I*(P\.*I+)*", minute) and set(lengths) <= {11, 21} and len(mark) == 11, f"{minute}{mark}"
+        yield [int(length == 21) for length in lengths]
 
 
 def decode(bits):
@@ -125,9 +118,6 @@ class Run(collections.namedtuple("Run", "process log")):
 
     def line_changes(self):
         return len(line_changes(self.events()))
-
-    def output(self, stream):  # "out" or "err"
-        return pathlib.Path(f"{self.log}.{stream}").read_text(errors="replace")
 
 
 class Session:
