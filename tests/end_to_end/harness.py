@@ -9,7 +9,10 @@ import tempfile, time
 
 PROGRAM = os.environ.get("VELKORIN_PROGRAM", "")
 PORT = "/dev/ttyS0"
-TRACED = "open,openat,ioctl,write,writev,pwrite64,close,flock,fcntl,dup,dup2,dup3"
+TRACED = "open,openat,ioctl,read,write,writev,pwrite64,close,flock,fcntl,dup,dup2,dup3,timerfd_create"
+LINE_CHANGE = re.compile(r"\d+, (TIOCMBI[CS]), \[TIOCM_(DTR|RTS)\]$")
+# With InvertOutput checked, as at every start: a pulse clears RTS and sets DTR, every idle tick the reverse.
+PULSE, IDLE = (("TIOCMBIC", "RTS"), ("TIOCMBIS", "DTR")), (("TIOCMBIC", "DTR"), ("TIOCMBIS", "RTS"))
 
 
 def require_masked_port():
@@ -44,16 +47,43 @@ def opened(events, path):
     return [event for event in events if event.call in ("open", "openat") and f'"{path}"' in event.args]
 
 
-def port_events(events):
+def port_events(events, port=PORT):
     """The one opening of the port and the calls made on its descriptor from then until it is closed."""
-    (opening,) = opened(events, PORT)
+    (opening,) = opened(events, port)
     after = [event for event in events if event.time >= opening.time and event.fd == opening.result]
     return opening, after[:next((at + 1 for at, event in enumerate(after) if event.call == "close"), None)]
 
 
 def line_changes(events):
     return [found.groups() for event in events if event.call == "ioctl"
-            if (found := re.search(r"\d+, (TIOCMBI[CS]), \[TIOCM_(DTR|RTS)\]$", event.args))]
+            if (found := LINE_CHANGE.search(event.args))]
+
+
+def ticks(events):
+    """Per expiry of the tick timer, the line changes tried ('P' a pulse, 'I' the idle level, '.' none; a pseudo-
+    terminal answers ENOTTY), up to the first that found the port hung up (EIO), as ending a run may do."""
+    (timer,) = [event for event in events if event.call == "timerfd_create"]
+    on_port, per_tick = set(port_events(events)[1]), []
+    for event in events:
+        if event.call == "read" and event.fd == timer.result and event.time > timer.time and event.result == 8:
+            per_tick.append(())
+        elif event in on_port and (found := LINE_CHANGE.search(event.args)):
+            if event.error == "EIO":
+                break
+            per_tick[-1] += (found.groups(),)
+    for at, changes in enumerate(per_tick[:-1]):  # the last tick may have been cut short by the run's end
+        assert changes in ((), PULSE, IDLE), f"tick {at} changed the lines so: {changes}"
+    return "".join("P" if changes == PULSE else "I" if changes else "." for changes in per_tick[:-1])
+
+
+def frames(events):
+    """The bits of each whole minute sent: between two minute marks, each a run of silent ticks between idle ones, the
+    pulses, each a start and the silent ticks after it, ended by the idle level."""
+    parts = re.split(r"(?<=I)(\.+)(?=I)", ticks(events))  # before the first mark, a mark, a minute, a mark, ...
+    for minute, mark in zip(parts[2::2], parts[3::2]):
+        lengths = [len(pulse) for pulse in re.findall(r"P\.*", minute)]
+        assert re.fullmatch(r"I*(P\.*I+)*", minute) and set(lengths) <= {11, 21} and len(mark) == 11, f"{minute}{mark}"
+        yield [int(length == 21) for length in lengths]
 
 
 def decode(bits):
@@ -108,12 +138,12 @@ class Session:
             self.stop(run)
         shutil.rmtree(self.directory, ignore_errors=True)
 
-    def start(self, name="program"):
+    def start(self, name="program", args=()):
         log = os.path.join(self.directory, name)
-        with open(log + ".log", "w") as output:
+        with open(log + ".out", "w") as output, open(log + ".err", "w") as errors:
             self.runs.append(Run(subprocess.Popen(
                 ["strace", "-ff", "-ttt", "-s", "16", "--seccomp-bpf", "-e", f"trace={TRACED}", "-o", log + ".trace",
-                 PROGRAM], env=self.env, stdout=output, stderr=subprocess.STDOUT, start_new_session=True), log))
+                 PROGRAM, *args], env=self.env, stdout=output, stderr=errors, start_new_session=True), log))
         return self.runs[-1]
 
     @staticmethod
