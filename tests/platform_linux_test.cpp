@@ -1,0 +1,121 @@
+// The Linux serial port, instance guard and tick timer (its seam) on real system calls; run masked (scripts/masked).
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "platform/instance_guard.h"
+#include "platform/serial_port.h"
+#include "platform/tick_timer.h"
+#include "platform/tick_timer_linux.h"
+
+TEST(SerialPortTest, OnlyAHungUpTerminalHasGoneAndAFailedOpenSaysWhereAndWhy) {
+  const int other = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(other >= 0 && ::unlockpt(other) == 0);
+  const platform::PortHandle port = platform::OpenSerialPort(::ptsname(other)).handle;
+  ASSERT_NE(port, platform::kNoPort);
+  const platform::SystemError live = platform::ChangeLine(port, platform::LineChange::SetDtr);  // no modem lines
+  EXPECT_EQ(std::pair(live, platform::MeansPortGone(live)), std::pair(platform::SystemError{ENOTTY}, false));
+  ::close(other);  // hangs the terminal up, as the kernel does to a USB adapter's when it is pulled out
+  EXPECT_TRUE(platform::MeansPortGone(platform::ChangeLine(port, platform::LineChange::ClearDtr)));
+  platform::CloseSerialPort(port);
+
+  const std::string missing = QTemporaryDir().filePath("ttyS9").toStdString();  // not "COM10": it may be there
+  const platform::PortOpening failed = platform::OpenSerialPort(missing.c_str());
+  EXPECT_EQ(std::tuple(failed.handle, std::string(failed.failedStep), failed.error, std::string(failed.device)),
+            std::tuple(platform::kNoPort, std::string("open"), platform::SystemError{ENOENT}, missing));
+}
+
+// The tick timer's clock and kernel made up: each arming taken is recorded and expires 1 ms later.
+constexpr std::int64_t kSecond = 1'000'000'000, kStart = 1'700'000'000 * kSecond + 3'000'000, kHour = 3600 * kSecond;
+struct FakeSystem {
+  const char* name;
+  std::int64_t clock, setWhenArmed, setBeforeRead;  // the clock set by these as the timer is armed and read
+  bool refuseCancelOnSet;
+  std::vector<std::pair<int, std::int64_t>> expected, armed = {};  // flags and expiry (ns): by the first tick, so far
+} Fake;
+
+TEST(TickTimerTest, KeepsToTheWallClocksGridHoweverTheClockIsSetAndWhateverTheKernelRefuses) {
+  platform::TickTimerCalls = {
+      [](clockid_t, timespec* now) {
+        return *now = {Fake.clock / kSecond, Fake.clock % kSecond}, 0;
+      },
+      [](int fd, int flags, const itimerspec* expiry, itimerspec*) {
+        Fake.clock += std::exchange(Fake.setWhenArmed, 0);  // between reading the clock and arming
+        if (Fake.refuseCancelOnSet && (flags & TFD_TIMER_CANCEL_ON_SET)) return errno = EINVAL, -1;
+        Fake.armed.emplace_back(flags, expiry->it_value.tv_sec * kSecond + expiry->it_value.tv_nsec);
+        const itimerspec soon{expiry->it_interval, {0, 1'000'000}};
+        return ::timerfd_settime(fd, 0, &soon, nullptr);
+      },
+      [](int fd, void* buffer, size_t size) {  // a clock set while ticking is told as a cancellation
+        const ssize_t result = ::read(fd, buffer, size);
+        Fake.clock += Fake.setBeforeRead;
+        return std::exchange(Fake.setBeforeRead, 0) ? errno = ECANCELED, -1 : result;
+      },
+  };
+  constexpr std::int64_t kGrid = kStart + 7'000'000, kCancelled = TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET;
+  const FakeSystem kCases[] = {
+      {"set back as it is armed", kStart, -kHour, 0, false, {{kCancelled, kGrid}, {kCancelled, kGrid - kHour}}},
+      {"set while it ticks", kStart, 0, kHour, false, {{kCancelled, kGrid}, {kCancelled, kGrid + kHour}}},
+      {"refused: armed each tick", kStart, 0, 0, true, {{0, kGrid - kStart}, {0, kGrid - kStart}}},
+  };
+  for (const FakeSystem& fake : kCases) {
+    Fake = fake;
+    testing::internal::CaptureStderr();
+    platform::TickTimer timer(std::chrono::milliseconds{10});
+    QSignalSpy ticks(&timer, &platform::TickTimer::timeout);
+    EXPECT_TRUE(ticks.wait()) << fake.name;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Fake.armed, fake.expected) << fake.name;
+    EXPECT_EQ(said.find(std::strerror(EINVAL)) != said.npos, fake.refuseCancelOnSet) << fake.name << ": " << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), fake.refuseCancelOnSet) << fake.name << ", once: " << said;
+  }
+}
+
+// Another user, "nobody", prepares the guard's places first: the runtime directory named is its own, with a lock
+// held there, and the guard's directory in the temporary one is a link to one of root's.
+TEST(InstanceGuardTest, NothingAnotherUserPreparesStopsOrFoolsIt) {
+  if (::getuid() != 0) GTEST_SKIP() << "needs root, to act as nobody (65534)";
+  const QTemporaryDir temporary, rootsOwn;
+  const std::string othersRuntime = temporary.filePath("nobody").toStdString(),
+                    guardDirectory = temporary.filePath("velkorin-0").toStdString(), lock = "/test.lock";
+  ::chmod(temporary.path().toLocal8Bit().constData(), 01777);
+  const QByteArray formerTemporary = qgetenv("TMPDIR");
+  ::setenv("TMPDIR", temporary.path().toLocal8Bit().constData(), 1);
+  ::setenv("XDG_RUNTIME_DIR", othersRuntime.c_str(), 1);
+  const pid_t child = ::fork();
+  if (child == 0)
+    ::_exit(::setuid(65534) || ::mkdir(othersRuntime.c_str(), 0700) ||
+            ::symlink(rootsOwn.path().toLocal8Bit().constData(), guardDirectory.c_str()) ||
+            ::close(::open((othersRuntime + lock).c_str(), O_RDONLY | O_CREAT, 0600)));
+  int status = -1;
+  ASSERT_EQ((::waitpid(child, &status, 0), status), 0) << "nobody could not prepare";
+  ASSERT_EQ(::flock(::open((othersRuntime + lock).c_str(), O_RDONLY), LOCK_EX), 0);  // as by a copy nobody runs
+
+  const platform::InstanceGuard refused = platform::CreateInstanceGuard("test");
+  EXPECT_EQ(std::pair(refused.handle, refused.alreadyExisted), std::pair(platform::kNoGuard, false));
+  ::unlink(guardDirectory.c_str());  // then the guard's directory is made anew, for root alone
+  EXPECT_NE(platform::CreateInstanceGuard("test").handle, platform::kNoGuard);
+  struct stat made {};
+  ::lstat(guardDirectory.c_str(), &made);
+  EXPECT_EQ(std::pair(made.st_uid, made.st_mode), std::pair(0U, S_IFDIR | 0700U));
+  qputenv("TMPDIR", formerTemporary);  // not left naming a directory about to go
+}
+
+int main(int argc, char** argv) {
+  QCoreApplication application(argc, argv);  // for the tick timer's events
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
