@@ -1,11 +1,10 @@
 #include "app/clock_sync_status.h"
 
-#include <QCoreApplication>
 #include <QString>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 
+#include "app/application.h"
 #include "app/main_window.h"
 #include "output/serial_lines.h"
 #include "platform/local_clock.h"
@@ -77,6 +76,5 @@ void ShowClockSync() {
       state.sync == ClockSync::Synchronised
           ? QStringLiteral(", maximum error %1 ms").arg(Milliseconds(TenthsOfMs(state.maximumError)))
           : QString();
-  std::fprintf(stderr, "%s: %s%s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(text),
-               qPrintable(maximum));
+  Report(qPrintable(text + maximum));
 }
