@@ -26,6 +26,9 @@ char PortName[platform::kDevicePathSize] = "";
 char PortTitle[2 * platform::kDevicePathSize + 3] = "";
 
 bool PortGone = false;      // the device went away; it is tried again until it is back
+// Only a port that has taken a line change can go away: one that refuses from the start, as Wine refuses a port
+// opened only for writing, was never there to lose, and opening it again would change nothing.
+bool PortTookLines = false;
 bool LossReported = false;  // the user has been told, at the first moment for trying it again
 bool BackToReport = false;  // opened again, to be reported once it has taken its lines
 platform::SystemError LostBecause = 0;
@@ -54,7 +57,8 @@ void TryThePortAgain() {
 // back was never reported back, so its loss is not reported again either.
 bool Change(platform::LineChange change) {
   const platform::SystemError error = platform::ChangeLine(PortHandle, change);
-  if (!platform::MeansPortGone(error)) return true;
+  if (error == 0) PortTookLines = true;
+  if (!PortTookLines || !platform::MeansPortGone(error)) return true;
   platform::CloseSerialPort(PortHandle);
   PortHandle = platform::kNoPort;
   PortGone = true;
@@ -75,7 +79,7 @@ platform::PortOpening OpenPort(const char* name) {
     std::snprintf(PortTitle, sizeof PortTitle, "%s (%s)", name, opening.device);
   }
   PortHandle = opening.handle;
-  PortGone = BackToReport = false;
+  PortGone = BackToReport = PortTookLines = false;
   return opening;
 }
 

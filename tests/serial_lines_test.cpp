@@ -55,6 +55,16 @@ TEST_F(SerialLinesTest, PortThatGoesIsTriedAgainEverySecondUntilItIsBack) {
                          "27.0 clear RTS", "27.0 set DTR", "28.0 clear RTS", "28.0 set DTR"}));
 }
 
+// A port that refuses its lines from the start, as Wine does, is not taken for one that went away: it is kept.
+TEST_F(SerialLinesTest, PortThatNeverTookItsLinesIsNotLost) {
+  Now = kMinute - 1s;  // the minute mark, then seconds 0 to 2
+  recording_port::LineError = recording_port::kGone;
+  recording_port::Calls.clear();
+  RunUntil(kMinute + 3s);
+  EXPECT_EQ(std::count(recording_port::Calls.begin(), recording_port::Calls.end(), "clear RTS"), 3);
+  EXPECT_EQ(std::count(recording_port::Calls.begin(), recording_port::Calls.end(), "close"), 0);
+}
+
 // On a clock out of step from second 10 of one minute to second 10 of the next: the pulse begun in second 10 is sent,
 // the lines then stay idle and the lamp dark, and sending resumes with second 0 of the minute after the clock is back
 // in step.
