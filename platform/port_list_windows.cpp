@@ -4,8 +4,8 @@
 #include <setupapi.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cctype>
+#include <cstdio>
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
@@ -17,6 +17,7 @@
 // The ports of the Ports device class, read from the system's device registry without opening any: the name each
 // is given (PortName), who made it and what it is, and for a USB adapter its identifiers, found in its hardware
 // and instance identifiers ("USB\VID_0403&PID_6001\A50285BI"; some drivers' own bus writes "VID_0403+PID_6001").
+// Then the ports that only the serial device map names: those of drivers outside the Ports class, and Wine's.
 
 namespace platform {
 namespace {
@@ -45,9 +46,9 @@ std::wstring PortName(HDEVINFO devices, SP_DEVINFO_DATA& device) {
   wchar_t name[64] = {};
   DWORD size = sizeof name - sizeof(wchar_t);
   DWORD type = 0;
-  const bool read = RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size) ==
-                        ERROR_SUCCESS &&
-                    type == REG_SZ;
+  const bool read =
+      RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &size) == ERROR_SUCCESS &&
+      type == REG_SZ;
   RegCloseKey(key);
   return read ? name : std::wstring();
 }
@@ -57,7 +58,9 @@ std::string IdAfter(const std::wstring& identifier, const wchar_t* key) {
   const std::size_t at = identifier.find(key);
   if (at == std::wstring::npos) return {};
   const std::wstring digits = identifier.substr(at + std::wcslen(key), 4);
-  if (digits.size() != 4 || !std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return std::iswxdigit(c) != 0; })) return {};
+  if (digits.size() != 4 ||
+      !std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return std::iswxdigit(c) != 0; }))
+    return {};
   std::string id = Utf8(digits.c_str());
   std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return std::tolower(c); });
   return id;
@@ -74,15 +77,39 @@ std::string UsbSerialNumber(HDEVINFO devices, SP_DEVINFO_DATA& device) {
   return last.find(L'&') == std::wstring::npos ? Utf8(last.c_str()) : std::string();
 }
 
+void AddPortsOfTheDeviceMap(std::vector<SerialPortInfo>& ports) {
+  HKEY map = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &map) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  for (DWORD index = 0;; ++index) {
+    wchar_t device[256], name[64] = {};
+    DWORD deviceSize = std::size(device), nameSize = sizeof name - sizeof(wchar_t), type = 0;
+    const LSTATUS read =
+        RegEnumValueW(map, index, device, &deviceSize, nullptr, &type, reinterpret_cast<BYTE*>(name), &nameSize);
+    if (read == ERROR_MORE_DATA) continue;
+    if (read != ERROR_SUCCESS) break;
+    SerialPortInfo port;
+    port.name = Utf8(name);
+    char path[kDevicePathSize];
+    const bool listed =
+        std::any_of(ports.begin(), ports.end(), [&](const SerialPortInfo& p) { return p.name == port.name; });
+    if (type != REG_SZ || listed || !DevicePathFor(port.name.c_str(), path)) continue;
+    port.device = path;
+    ports.push_back(std::move(port));
+  }
+  RegCloseKey(map);
+}
+
 }  // namespace
 
 std::vector<SerialPortInfo> ListSerialPorts() {
   std::vector<SerialPortInfo> ports;
   const HDEVINFO devices = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
-  if (devices == INVALID_HANDLE_VALUE) return ports;
   SP_DEVINFO_DATA device{};
   device.cbSize = sizeof device;
-  for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
+  for (DWORD index = 0; devices != INVALID_HANDLE_VALUE && SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
     const std::string name = Utf8(PortName(devices, device).c_str());
     char path[kDevicePathSize];
     if (!DevicePathFor(name.c_str(), path)) continue;  // a printer port, or a port under a name of its own
@@ -99,7 +126,8 @@ std::vector<SerialPortInfo> ListSerialPorts() {
     }
     ports.push_back(std::move(port));
   }
-  SetupDiDestroyDeviceInfoList(devices);
+  if (devices != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(devices);
+  AddPortsOfTheDeviceMap(ports);
   std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
     return ComPortNumber(a.name.c_str()) < ComPortNumber(b.name.c_str());
   });

@@ -20,7 +20,6 @@ TEST(CommandLineTest, FormsAcceptedAndRefused) {
     const char* expected;
   } kForms[] = {
       {{}, Then::OpenWindow, "/dev/ttyS0"},
-      {{"--port", "COM3"}, Then::OpenWindow, "/dev/ttyS2"},
       {{"--port=com12"}, Then::OpenWindow, "/dev/ttyS11"},
       {{"--port", "/dev/serial/by-id/usb-A-if00"}, Then::OpenWindow, "/dev/serial/by-id/usb-A-if00"},
       {{"--list-ports", "--port", "COM2"}, Then::ListPorts, "/dev/ttyS1"},

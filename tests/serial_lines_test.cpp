@@ -58,8 +58,7 @@ TEST_F(SerialLinesTest, PortThatGoesIsTriedAgainEverySecondUntilItIsBack) {
 // A port that refuses its lines from the start, as Wine does, is not taken for one that went away: it is kept.
 TEST_F(SerialLinesTest, PortThatNeverTookItsLinesIsNotLost) {
   Now = kMinute - 1s;  // the minute mark, then seconds 0 to 2
-  recording_port::LineError = recording_port::kGone;
-  recording_port::Calls.clear();
+  std::tie(recording_port::LineError, recording_port::Calls) = std::tuple(recording_port::kGone, Calls{});
   RunUntil(kMinute + 3s);
   EXPECT_EQ(std::count(recording_port::Calls.begin(), recording_port::Calls.end(), "clear RTS"), 3);
   EXPECT_EQ(std::count(recording_port::Calls.begin(), recording_port::Calls.end(), "close"), 0);
