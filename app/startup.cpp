@@ -9,9 +9,11 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/port_listing.h"
+#include "platform/console.h"
 #include "platform/stop_request.h"
 
 int main(int argc, char** argv) {
+  platform::UseTheStartingConsole();
   // The name, not the display name: Qt would add a display name to every caption, "Error" included.
   QApplication::setApplicationName(QStringLiteral("Velkorin"));
   QApplication::setApplicationVersion(QStringLiteral(VELKORIN_VERSION));
