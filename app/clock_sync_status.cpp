@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/clock_sync_status.h"
 
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/lamp_picture.h"
 
 #include <QList>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/port_listing.h"
 
 #include <string>

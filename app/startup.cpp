@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's entry: the command line, then the application, its one window, and the message loop that
 // delivers the ticks.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Preloaded into a running program (LD_PRELOAD) to record when it sets and clears its serial port's
 // control lines: every TIOCMBIS and TIOCMBIC request, with the wall-clock time at which it returned.
 // The records go into memory while the program runs (no allocation, no I/O on the way) and into the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's tick as a plain periodic QTimer, for comparison only: it keeps whatever phase against
 // the wall clock's seconds it was started at, so a pulse starts anywhere up to a period after its second.
 

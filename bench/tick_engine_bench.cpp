@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of a tick, to hold against its 10 ms period: the common tick, the tick that starts a new second,
 // and the clock reading every tick makes. Repeated, so that the median and the spread are reported.
 

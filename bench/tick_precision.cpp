@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How late the 10 ms tick arrives, for the program's TickTimer (a timer on the wall clock's grid) and,
 // for comparison, a precise QTimer of the same period. "late" is how far past the last whole period
 // of the wall clock (…:00.000, …:00.010, …) a tick arrives: it is how long after a second begins the

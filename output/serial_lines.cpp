@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "output/serial_lines.h"
 
 #include <chrono>

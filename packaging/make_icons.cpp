@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the program's icon at one size from the window's lamp: the red disc on a transparent
 // background instead of the silver, written as a PNG.
 //   make_icons SIDE_PIXELS OUTPUT.png

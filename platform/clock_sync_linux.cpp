@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <sys/timex.h>
 
 #include "platform/clock_sync.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/clock_sync.h"
 
 namespace platform {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <grp.h>
 #include <sys/stat.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <libudev.h>
 
 #include <cstdio>

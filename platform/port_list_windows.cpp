@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <windows.h>
 // After windows.h, which they need:
 #include <devguid.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/stop_request.h"
 
 namespace platform {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/tick_timer.h"
 
 #include <QTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Between the beep's common part (tone.cpp), which takes the tick thread's requests and starts and

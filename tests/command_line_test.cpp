@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each form of the command line: what it asks for, and the device its port stands for or the text it shows.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole frames as a receiver sees them: the project's strict decoder (tests/end_to_end/harness.py) holds each frame to
 // the published rules of the code and to the minute mark that, by the zone database, ends its minute.
 

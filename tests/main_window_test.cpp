@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window, its pulse output on a recording stand-in for the port, start-up and closing, the engine driven through
 // Timer1 on the test's own clock. The event loop never runs, so the real timer never ticks behind a test's back.
 

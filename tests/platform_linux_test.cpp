@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux serial port, instance guard and tick timer (its seam) on real system calls; run masked (scripts/masked).
 
 #include <fcntl.h>

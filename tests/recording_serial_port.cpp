@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/recording_serial_port.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pulse output driven by the engine, its port a recording stand-in: a port lost and back, and the sync gate.
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The tick engine on a simulated clock in Berlin's zone that moves on one tick period per tick, its calls recorded.

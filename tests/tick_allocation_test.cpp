@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tick must not allocate. Global operator new is replaced here with a counting one, which is why this is a
 // program of its own.
 

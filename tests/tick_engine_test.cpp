@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The engine tick by tick: pulse shape, tone and display, late ticks and clock steps.
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A moment of the PC's local clock, broken down the way the C library does it.

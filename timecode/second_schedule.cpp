@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "timecode/second_schedule.h"
 
 #include <array>

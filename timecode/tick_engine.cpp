@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "timecode/tick_engine.h"
 
 #include "timecode/second_schedule.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "timecode/time_sample.h"
 
 namespace timecode {

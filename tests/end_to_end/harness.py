@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Runs the real program as a user would, behind the masked serial port, and reads what it did from a system-call
 trace. Holds `decode`, the project's strict decoder, which reads a minute's bits as a receiver would: run as a script,
 it decodes the frames that the engine's tests send on a simulated clock, given one a line on standard input: the

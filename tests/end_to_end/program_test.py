@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The real program as a user runs it, under strace and scripts/masked, with VELKORIN_PROGRAM naming it: its port,
 its lines, a second copy kept out, its end when told to stop, and a port and a start time chosen on the command line."""
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows serial port under Wine, with COM1 masked (scripts/windows-check): it opens by its name, and again once
 // closed, as when a port that went away is tried again. The guard and a missing port are checked on the program.
 

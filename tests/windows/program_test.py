@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The Windows program under Wine on the display that scripts/windows-check provides, COM1 masked: its line requests,
 a second copy, an absent port, closing, the installer. Wine refuses line changes on a port opened only for writing, so
 the wire stays still; checked is what the program asks of the port, each request and its time, from Wine's trace."""
