@@ -27,13 +27,13 @@ char PortName[platform::kDevicePathSize] = "";
 char PortTitle[2 * platform::kDevicePathSize + 3] = "";
 
 bool PortGone = false;      // the device went away; it is tried again until it is back
-// Only a port that has taken a line change can go away: one that refuses from the start, as Wine refuses a port
-// opened only for writing, was never there to lose, and opening it again would change nothing.
-bool PortTookLines = false;
 bool LossReported = false;  // the user has been told, at the first moment for trying it again
 bool BackToReport = false;  // opened again, to be reported once it has taken its lines
 platform::SystemError LostBecause = 0;
 int IdleTicks = 0;  // since the last pulse began, counted round a second's worth
+// Only a port that has taken a line change can go away: one that refuses from the start, as Wine refuses a port
+// opened only for writing, was never there to lose, and opening it again would change nothing.
+bool PortTookLines = false;
 
 // The one report line, composed at a moment for trying the port again, never at a tick that starts a pulse.
 char ReportLine[sizeof PortTitle + 256];
