@@ -3,7 +3,7 @@
 ; Start-menu entry with the lamp icon and an entry among the installed programs, and writes an
 ; uninstaller that removes all of it. Installs silently with /S. scripts/windows-package builds it:
 ;   makensis -DVERSION=0.1 -DPARTS=<folder> -DOUTFILE=<installer> packaging/velkorin.nsi
-; from the parts it prepares in that folder: stage/, the program as CMake installs it; velkorin.ico;
+; from the parts it prepares in that folder: stage/, the program as CMake installs it; velkorin.ico, for the installer;
 ; files.nsh, which installs the staged files, and remove-files.nsh, which removes them and their folders.
 
 Unicode true
@@ -37,14 +37,13 @@ Section
   SetShellVarContext all
   !include "${PARTS}/files.nsh"
   SetOutPath "$INSTDIR"
-  File "${PARTS}/velkorin.ico"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   ; Started from the menu, the program's working folder is its own.
-  CreateShortcut "$SMPROGRAMS\Velkorin.lnk" "$INSTDIR\velkorin.exe" "" "$INSTDIR\velkorin.ico"
+  CreateShortcut "$SMPROGRAMS\Velkorin.lnk" "$INSTDIR\velkorin.exe" "" "$INSTDIR\velkorin.exe" 0
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Velkorin"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Velkorin developers"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\velkorin.ico"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\velkorin.exe,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
@@ -57,7 +56,6 @@ Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\Velkorin.lnk"
   !include "${PARTS}/remove-files.nsh"
-  Delete "$INSTDIR\velkorin.ico"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
