@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
