@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/local_clock.h"
 
-#include <ctime>
+#include "platform/zone.h"
+#include "timecode/time_code.h"
 
 namespace platform {
 
@@ -9,42 +10,61 @@ std::int64_t ClockOffsetSeconds = 0;
 
 namespace {
 
-// The C library's local time: the process's time zone, its summer time included.
-std::tm LocalTm(std::time_t moment) {
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &moment);
-#else
-  localtime_r(&moment, &local);
-#endif
-  return local;
+constexpr std::int64_t kSecondsPerDay = 86'400;
+// Far enough ahead for every code's announcement of a change of the zone's offset.
+constexpr std::int64_t kZoneLookAhead = std::int64_t{3} * 3600;
+
+bool SameOffset(const timecode::LocalTime& one, const timecode::LocalTime& other) {
+  return one.UtcOffsetSeconds == other.UtcOffsetSeconds && one.SummerTime == other.SummerTime;
 }
 
-timecode::LocalTime ToLocalTime(const std::tm& tm) {
-  timecode::LocalTime time;
-  time.Year = tm.tm_year + 1900;
-  time.Month = tm.tm_mon + 1;
-  time.Day = tm.tm_mday;
-  time.Hour = tm.tm_hour;
-  time.Minute = tm.tm_min;
-  time.Second = tm.tm_sec;
-  time.DaysSinceSunday = tm.tm_wday;
-  time.SummerTime = tm.tm_isdst > 0;
-  return time;
+// The first moment after the mark's last second with another offset, found by halving, on the ticks within the
+// look-ahead of a change; the result is kept for the rest of the minute, which has the same mark and offsets.
+std::int64_t SecondsToZoneChange(std::int64_t mark) {
+  const timecode::LocalTime before = ZonedTime(mark - 1), after = ZonedTime(mark + kZoneLookAhead);
+  if (SameOffset(before, after)) return timecode::kNothingAhead;
+  static struct {
+    std::int64_t mark = 0;
+    timecode::LocalTime before, after;
+    std::int64_t seconds = 0;
+  } found;
+  if (found.mark == mark && SameOffset(found.before, before) && SameOffset(found.after, after)) return found.seconds;
+  std::int64_t unchanged = mark - 1, changed = mark + kZoneLookAhead;
+  while (changed - unchanged > 1) {
+    const std::int64_t middle = unchanged + (changed - unchanged) / 2;
+    (SameOffset(before, ZonedTime(middle)) ? unchanged : changed) = middle;
+  }
+  found = {mark, before, after, changed - mark};
+  return found.seconds;
 }
 
 }  // namespace
 
-timecode::ClockReading LocalClockAt(std::int64_t unixSeconds) {
-  const auto now = static_cast<std::time_t>(unixSeconds);
-  const std::tm local = LocalTm(now);
+timecode::ClockReading LocalClockAt(std::int64_t unixSeconds, KernelLeap kernel) {
+  timecode::ClockReading reading;
+  reading.Now = ZonedTime(unixSeconds);
+  reading.TickCount = unixSeconds * timecode::kTicksPerSecond;
   // Counted back from the local seconds rather than rounded in UTC, so zones with odd offsets work too.
-  const std::time_t minuteStart = now - local.tm_sec;
+  const std::int64_t minuteStart = unixSeconds - reading.Now.Second;
+  std::int64_t mark = minuteStart + 60;
+  reading.NextMinuteMark = ZonedTime(mark);
+  reading.SecondsToLeapSecond = SecondsToCountedLeapSecond(mark);
+
   // A zone that counts leap seconds shows second 60 where one is inserted: the minute mark comes a second later.
-  std::tm mark = LocalTm(minuteStart + 60);
-  const int secondsInMinute = mark.tm_sec == 60 ? 61 : 60;
-  if (secondsInMinute == 61) mark = LocalTm(minuteStart + 61);
-  return {ToLocalTime(local), ToLocalTime(mark), secondsInMinute};
+  // Elsewhere the kernel inserts one by showing the UTC day's last second twice, or deletes one by skipping it,
+  // in the minute that ends the UTC day; its clock never shows second 60, so the engine is told so here.
+  const std::int64_t dayEnd = (unixSeconds / kSecondsPerDay + 1) * kSecondsPerDay;
+  if (reading.NextMinuteMark.Second == 60) {
+    reading.SecondsInMinute = 61;
+    reading.NextMinuteMark = ZonedTime(++mark);
+  } else if (kernel.inserting || kernel.pending != 0) {
+    if (mark == dayEnd) reading.SecondsInMinute = kernel.inserting ? 61 : 60 + kernel.pending;
+    if (kernel.inserting) reading.Now.Second = 60;
+    // A deletion has never happened, and the codes announce none: its minute only ends a second early.
+    if (kernel.inserting || kernel.pending > 0) reading.SecondsToLeapSecond = dayEnd - mark;
+  }
+  reading.SecondsToZoneChange = SecondsToZoneChange(mark);
+  return reading;
 }
 
 }  // namespace platform

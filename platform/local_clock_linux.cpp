@@ -1,14 +1,120 @@
 // SPDX-License-Identifier: MIT
+#include <sys/stat.h>
+#include <sys/timex.h>
 #include <time.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "platform/local_clock.h"
+#include "platform/zone.h"
+#include "timecode/time_code.h"
 
 namespace platform {
 
+namespace {
+
+constexpr long kNanosPerTick = 1'000'000'000 / timecode::kTicksPerSecond;
+
+// Read once a second, and again when the clock goes back within a second: that is how the kernel inserts a leap
+// second, and then it says so. One call a second, on the tick that begins it, is all it costs.
+KernelLeap KernelLeapNow(const timespec& now) {
+  static time_t readInSecond = -1;
+  static long nanosLastRead = 0;
+  static KernelLeap leap;
+  if (now.tv_sec != readInSecond || now.tv_nsec < nanosLastRead) {
+    timex kernel{};  // modes 0: read only, which needs no privilege
+    const int clockState = ::ntp_adjtime(&kernel);
+    leap = KernelLeapFrom(clockState, kernel.status);
+    readInSecond = now.tv_sec;
+  }
+  nanosLastRead = now.tv_nsec;
+  return leap;
+}
+
+std::int64_t CivilSeconds(const tm& utc) {
+  using namespace std::chrono;
+  const sys_days day{year{utc.tm_year + 1900} / (utc.tm_mon + 1) / utc.tm_mday};
+  const sys_seconds moment = day + hours{utc.tm_hour} + minutes{utc.tm_min} + seconds{utc.tm_sec};
+  return moment.time_since_epoch().count();
+}
+
+// A name as the zone database files it: relative, without a way up and out of the database.
+bool LooksLikeZoneName(const char* name) {
+  return name[0] != '\0' && name[0] != '/' && name[0] != ':' && std::strstr(name, "..") == nullptr;
+}
+
+}  // namespace
+
+KernelLeap KernelLeapFrom(int clockState, int status) {
+  if (clockState == TIME_OOP) return {.pending = 1, .inserting = true};
+  if (clockState == TIME_INS || (clockState == TIME_OK && (status & STA_INS))) return {.pending = 1};
+  if (clockState == TIME_DEL || (clockState == TIME_OK && (status & STA_DEL))) return {.pending = -1};
+  return {};
+}
+
+// The C library reads the zone database itself, given the name in TZ; for a name it does not find it quietly
+// falls back to UTC, so the file is looked for first.
+bool UseZone(const char* name) {
+  const char* database = std::getenv("TZDIR");
+  char path[512];
+  const int length = std::snprintf(path, sizeof path, "%s/%s", database ? database : "/usr/share/zoneinfo", name);
+  struct stat file {};
+  if (!LooksLikeZoneName(name) || length < 0 || static_cast<std::size_t>(length) >= sizeof path ||
+      ::stat(path, &file) != 0 || !S_ISREG(file.st_mode))
+    return false;
+  ::setenv("TZ", name, 1);
+  ::tzset();
+  return true;
+}
+
+timecode::LocalTime ZonedTime(std::int64_t unixSeconds) {
+  const time_t moment = unixSeconds;
+  tm local{};
+  ::localtime_r(&moment, &local);
+  timecode::LocalTime time{.Year = local.tm_year + 1900,
+                           .Month = local.tm_mon + 1,
+                           .Day = local.tm_mday,
+                           .Hour = local.tm_hour,
+                           .Minute = local.tm_min,
+                           .Second = local.tm_sec,
+                           .DaysSinceSunday = local.tm_wday,
+                           .SummerTime = local.tm_isdst > 0,
+                           .UtcOffsetSeconds = static_cast<int>(local.tm_gmtoff)};
+  if (local.tm_zone != nullptr) std::strncpy(time.Zone, local.tm_zone, sizeof time.Zone - 1);
+  return time;
+}
+
+// The C library counts a right/ zone's leap seconds in its UTC as well: the UTC day's last second then shows as
+// second 60. The zone database has them only at the ends of UTC months.
+std::int64_t SecondsToCountedLeapSecond(std::int64_t mark) {
+  tm utc{};
+  time_t moment = mark - 1;
+  ::gmtime_r(&moment, &utc);
+  if (utc.tm_sec == 60) return 0;
+  moment = mark;
+  ::gmtime_r(&moment, &utc);
+  tm monthEnd{};
+  monthEnd.tm_mday = 1;
+  monthEnd.tm_mon = (utc.tm_mon + 1) % 12;
+  monthEnd.tm_year = utc.tm_year + (utc.tm_mon == 11);
+  // Without a leap second this would be the next month's first moment; with one, the leap second itself.
+  const std::int64_t toMonthEnd = CivilSeconds(monthEnd) - CivilSeconds(utc);
+  moment = mark + toMonthEnd;
+  ::gmtime_r(&moment, &utc);
+  return utc.tm_sec == 60 ? toMonthEnd + 1 : timecode::kNothingAhead;
+}
+
 timecode::ClockReading ReadLocalClock() {
-  struct timespec now {};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return LocalClockAt(now.tv_sec + ClockOffsetSeconds);
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  // A chosen time is not the one the kernel's leap second belongs to.
+  const KernelLeap leap = ClockOffsetSeconds == 0 ? KernelLeapNow(now) : KernelLeap{};
+  timecode::ClockReading reading = LocalClockAt(now.tv_sec + ClockOffsetSeconds, leap);
+  reading.TickCount += now.tv_nsec / kNanosPerTick;
+  return reading;
 }
 
 }  // namespace platform

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Whole frames as a receiver sees them: the project's strict decoder (tests/end_to_end/harness.py) holds each frame to
-// the published rules of the code and to the minute mark that, by the zone database, ends its minute.
+// the published rules of the code and to the minute mark that, by the zone database, ends its minute, with its
+// announcements of summer time and of a leap second.
+
+#include <sys/timex.h>
 
 #include <cstdio>
 #include <ctime>
+#include <vector>
 
 #include "app/command_line.h"
 #include "tests/simulated_clock.h"
@@ -11,38 +15,66 @@
 using namespace simulated;
 
 TEST_F(SimulatedClockTest, EveryFrameDecodesToTheComingMinuteMark) {
-  static constexpr char kBerlin[] = "Europe/Berlin";  // for the engine, as the fixture's rule
-  struct Sent {
-    sys_seconds minute;
-    const char* zone = kBerlin;  // whose database the decoder reads the minute mark from
-    seconds length = 1min;
+  struct Run {
+    const char* zone;  // for the engine; nullptr: Berlin's by rule, which the decoder reads from the database
+    sys_seconds from, to;
+    bool kernelLeap = false;  // an ordinary zone's kernel told of a leap second at the end of 2016
   };
   const sys_seconds summerDay = sys_days{2025y / June / 30} - 2h;  // Berlin's midnight
-  std::vector<Sent> minutes;
-  for (sys_seconds minute = summerDay; minute < summerDay + days{1}; minute += 1min) minutes.push_back({minute});
-  // Those that end a year, go into and out of a leap day, and start and end summer time (both on a Sunday).
-  for (sys_days day : {2026y / December / 31, 2028y / February / 28, 2028y / February / 29})
-    minutes.push_back({day + 22h + 59min});
-  for (sys_days day : {2026y / March / 29, 2026y / October / 25}) minutes.push_back({day + 59min});
-  minutes.push_back({ParseStartTime("2027-03-28 01:59").moment});  // a chosen start, the minute before spring's gap
-  // A leap second, in a zone whose clock counts it: 61 s long, the 26 leap seconds before it counted as well.
-  minutes.push_back({sys_days{2016y / December / 31} + 23h + 59min + 26s, "right/Europe/Berlin", 61s});
+  const auto aroundTheHourBefore = [](const char* zone, sys_seconds change) {
+    return Run{zone, change - 62min, change + 2min};
+  };
+  const sys_seconds leap = sys_days{2017y / January / 1};
+  std::vector<Run> runs = {
+      // Every minute of an hour that ends a summer day, and the first of each of its hours.
+      {nullptr, summerDay - 1h, summerDay + 1min},
+      // The minutes that end a year, and go into and out of a leap day.
+      {nullptr, sys_days{2026y / December / 31} + 22h + 58min, sys_days{2026y / December / 31} + 23h + 1min},
+      {nullptr, sys_days{2028y / February / 28} + 22h + 59min, sys_days{2028y / February / 28} + 23h},
+      {nullptr, sys_days{2028y / February / 29} + 22h + 59min, sys_days{2028y / February / 29} + 23h},
+      // Summer time begun and ended, in the north, in America and in the south, each with its hour of announcements.
+      aroundTheHourBefore(nullptr, sys_days{2026y / March / 29} + 1h),
+      aroundTheHourBefore(nullptr, sys_days{2026y / October / 25} + 1h),
+      aroundTheHourBefore("America/New_York", sys_days{2026y / March / 8} + 7h),
+      aroundTheHourBefore("America/New_York", sys_days{2026y / November / 1} + 6h),
+      aroundTheHourBefore("Australia/Sydney", sys_days{2026y / April / 4} + 16h),
+      aroundTheHourBefore("Australia/Sydney", sys_days{2026y / October / 3} + 16h),
+      // A chosen start, the minute before spring's gap.
+      {nullptr, ParseStartTime("2027-03-28 01:58:58").moment, ParseStartTime("2027-03-28 03:01").moment},
+      // A leap second and its hour of announcements: in a zone whose clock counts it, 26 before it counted as well;
+      // and where the kernel inserts it by showing 23:59:59 UTC twice.
+      aroundTheHourBefore("right/Europe/Berlin", leap + 26s),
+      {nullptr, leap - 62min, leap + 2min, true},
+  };
+  for (int hour = 1; hour < 23; ++hour)
+    runs.push_back({nullptr, summerDay + hours{hour}, summerDay + hours{hour} + 1min});
 
   FILE* decoder = popen("python3 -B " FRAME_DECODER, "w");
   ASSERT_NE(decoder, nullptr);
-  for (const auto& [minute, zone, length] : minutes) {
-    if (Now != minute) {  // started anew, in the minute before
-      if (zone != kBerlin) setenv("TZ", zone, 1);
-      tzset();
-      Restart();
-      Now = minute - 3s;
+  for (const Run& run : runs) {
+    SetUp();
+    if (run.zone != nullptr) {
+      ASSERT_TRUE(platform::UseZone(run.zone)) << run.zone;
     }
-    RunUntil(minute + length);
-    std::fprintf(decoder, "%s %lld", zone, static_cast<long long>(minute.time_since_epoch().count()));
-    for (int ticks : PulseLengths(minute, length)) std::fprintf(decoder, " %d", ticks);
-    std::fputc('\n', decoder);
-    for (const TickRecord& tick : Ticks) EXPECT_FALSE(tick.second == minute + length - 1s && tick.beeps) << zone;
-    Ticks.clear();
+    Now = run.from - 3s;
+    if (run.kernelLeap) {
+      Kernel = platform::KernelLeapFrom(TIME_INS, STA_INS);
+      RunUntil(leap);
+      Now -= 1s;
+      Kernel = platform::KernelLeapFrom(TIME_OOP, STA_INS);
+      RunUntil(leap);
+      Kernel = platform::KernelLeapFrom(TIME_WAIT, 0);
+    }
+    RunUntil(run.to + 1s);
+    for (const auto& [begun, seconds] : SentMinutes()) {
+      // The kernel's clock, which does not count leap seconds, as the zone that counts them, for the decoder.
+      const char* zone = run.kernelLeap ? "right/Europe/Berlin" : (run.zone ? run.zone : "Europe/Berlin");
+      const auto counted = run.kernelLeap ? begun + (begun < leap ? 26s : 27s) : begun;
+      std::fprintf(decoder, "%s %lld", zone, static_cast<long long>(counted.time_since_epoch().count()));
+      for (int ticks : PulseLengths(seconds)) std::fprintf(decoder, " %d", ticks);
+      std::fputc('\n', decoder);
+    }
+    for (const TickRecord& tick : Ticks) EXPECT_FALSE(tick.beeps && !tick.on) << run.zone;
   }
   EXPECT_EQ(pclose(decoder), 0);
 }

@@ -28,7 +28,7 @@ TEST_F(SimulatedClockTest, NewSecondCountingAndIdleTicksAllocateNothing) {
   const std::size_t before = Allocations;
   RunUntil(Now + 1s);
   EXPECT_EQ(Allocations, before);
-  EXPECT_EQ(Ticks.front(), (TickRecord{Ticks.front().second, 1, 0, 1, 1}));
+  EXPECT_EQ(Ticks.front(), (TickRecord{Ticks.front().at, true, 23, 1}));
 }
 
 }  // namespace

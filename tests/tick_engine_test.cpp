@@ -7,20 +7,41 @@
 
 using namespace simulated;
 
-// A pulse begins each second but 59 and ends, with the idle level, on every tick after its 11 or 21; the display
-// changes once a second, and each counted tick of a pulse beeps, but none in second 59.
+// A pulse begins each second but 59 and is on for its 11 or 21 ticks, then off; the display changes once a second,
+// and each tick of a pulse beeps, but none in second 59.
 TEST_F(SimulatedClockTest, EverySecondOfAMinuteTickByTick) {
   Now = kMinute - 1s;  // second s of kMinute then begins at tick 100 (s + 1)
   RunUntil(kMinute + 1min);
   for (int second = 0; second < 60; ++second) {
     const TickRecord* tick = &Ticks[static_cast<std::size_t>(second + 1) * kTicksPerSecond];
     int length = 0;
-    while (length < kTicksPerSecond && !tick[length].pulsesOff) ++length;
+    while (length < kTicksPerSecond && tick[length].on) ++length;
     const bool mark = second == 59;
-    EXPECT_TRUE(length == 11 || (length == 21 && !mark)) << "second " << second << ": " << length;
+    EXPECT_TRUE((length == 11 || length == 21) != mark) << "second " << second << ": " << length;
     for (int t = 0; t < kTicksPerSecond; ++t)
-      ASSERT_EQ(tick[t], (TickRecord{tick[t].second, t == 0 && !mark, t >= length, t == 0, !mark && t < length}))
+      ASSERT_EQ(tick[t], (TickRecord{tick[t].at, t < length, t == 0 ? second : -1, t < length}))
           << "second " << second << ", tick " << t;
+  }
+}
+
+// Ticks that come late, in the middle of a 0 or a 1, or at the start of a second: a pulse is on at every tick before
+// its grid point, 11 or 21 periods after the tick that began its second, and off at every tick from then on.
+TEST_F(SimulatedClockTest, LateTicksEndThePulseOnItsGridPoint) {
+  const struct {
+    int second, length, lateFrom, periodsMissed;
+  } kCases[] = {{22, 11, 5, 6}, {22, 11, 3, 12}, {23, 21, 15, 4}, {23, 21, 10, 30}, {24, 11, 0, 3}, {23, 21, 0, 8}};
+  for (const auto& [second, length, lateFrom, periodsMissed] : kCases) {
+    SCOPED_TRACE(testing::Message() << "second " << second << ", " << periodsMissed << " periods late from "
+                                    << lateFrom);
+    Restart();
+    const sys_seconds begins = kMinute + seconds{second};
+    Now = begins - 1s;
+    RunUntil(begins + lateFrom * timecode::kTickPeriod);
+    Now += periodsMissed * timecode::kTickPeriod;
+    RunUntil(begins + 1s);
+    const auto first = std::find_if(Ticks.begin(), Ticks.end(), [&](const TickRecord& t) { return t.at >= begins; });
+    for (auto tick = first; tick != Ticks.end(); ++tick)
+      EXPECT_EQ(tick->on, tick->at - first->at < length * timecode::kTickPeriod) << (tick->at - begins).count();
   }
 }
 
@@ -36,7 +57,12 @@ TEST_F(SimulatedClockTest, SkippedSecondIsNeitherSentNorCounted) {
     RunUntil(kMinute + seconds{skipped});
     Now += 1s;
     RunUntil(kMinute + 2min);
-    const auto sent = PulseLengths(kMinute), parityFrame = PulseLengths(kMinute + minutes{frame});
+    std::vector<int> sent(60), parityFrame(60);  // by second; 0 for one without a pulse, or that never began
+    for (const SentSecond& second : SentSeconds()) {
+      if (second.begun >= kMinute && second.begun < kMinute + 2min)
+        (second.begun < kMinute + 1min ? sent : parityFrame)[second.second] = PulseLengths({second.periods})[0];
+    }
+    if (frame == 0) parityFrame = sent;
     EXPECT_EQ(std::pair(sent[skipped], sent[skipped + 1]), std::pair(0, next)) << skipped;
     EXPECT_EQ(std::count(&parityFrame[first], &parityFrame[parity + 1], 21) % 2, 0) << "skipped " << skipped;
   }
@@ -47,5 +73,8 @@ TEST_F(SimulatedClockTest, ClockSetBackMidPulseSendsTheSecondAfresh) {
   RunUntil(Now + 5 * timecode::kTickPeriod);
   Now -= 1s;
   RunUntil(kMinute + 30s);
-  EXPECT_EQ(PulseLengths(kMinute)[29], 21) << "the hour bit of weight 1, counted from the step";
+  const auto afterTheStep = Ticks.begin() + 5;
+  EXPECT_EQ(std::count_if(afterTheStep, Ticks.end(), [](const TickRecord& t) { return t.on; }), 21)
+      << "the hour bit of weight 1, counted from the step";
+  EXPECT_TRUE(afterTheStep[20].on && !afterTheStep[21].on);
 }

@@ -12,11 +12,16 @@ std::uint8_t ParityCount = 0;
 
 namespace {
 
+// The pulse of the second being begun.
+SecondPattern Pulse;
+
 enum class Content : std::uint8_t {
   Zero,
-  SummerTime,   // bit 17: daylight-saving time at the minute mark
-  WinterTime,   // bit 18: standard time at the minute mark
-  StartOfTime,  // bit 20: always 1
+  SummerTimeAnnouncement,  // bit 16: the zone's offset changes at the end of the coming hour
+  SummerTime,              // bit 17: daylight-saving time at the minute mark
+  WinterTime,              // bit 18: standard time at the minute mark
+  LeapSecondAnnouncement,  // bit 19: a leap second is inserted at the end of the coming hour
+  StartOfTime,             // bit 20: always 1
   Minute,
   Hour,
   Day,
@@ -38,8 +43,10 @@ constexpr std::array<Entry, 60> kSchedule = [] {
   auto field = [&table](int first, int width, Content content) {
     for (int bit = 0; bit < width; ++bit) table[first + bit] = {content, static_cast<std::uint8_t>(bit)};
   };
+  table[16] = {Content::SummerTimeAnnouncement};
   table[17] = {Content::SummerTime};
   table[18] = {Content::WinterTime};
+  table[19] = {Content::LeapSecondAnnouncement};
   table[20] = {Content::StartOfTime};
   field(21, 7, Content::Minute);
   table[28] = {Content::MinuteParity};
@@ -51,9 +58,16 @@ constexpr std::array<Entry, 60> kSchedule = [] {
   field(50, 8, Content::Year);
   table[58] = {Content::DateParity};
   // Second 59 is a 0 in a minute that a leap second lengthens. The minute mark, the minute's last second,
-  // carries no pulse at all and is never looked up: the engine sees to that.
+  // carries no pulse at all and is never looked up.
   return table;
 }();
+
+// Announced in the sixty frames sent during the hour before the change: the last of them names the minute
+// mark at which it takes effect, the first the minute mark 59 minutes before.
+bool AnnouncedAhead(std::int64_t secondsFromTheMinuteMark) {
+  constexpr std::int64_t kHour = 3600;
+  return secondsFromTheMinuteMark >= 0 && secondsFromTheMinuteMark < kHour;
+}
 
 void DataBit(std::uint8_t field, std::uint8_t bit) {
   if ((field >> bit) & 1U) {
@@ -69,16 +83,34 @@ void ParitySecond(ParityBit parity) {
   ParityCount = 0;
 }
 
+// The minute's last second, second 59 or a leap second's 60, carries no pulse and has no schedule entry.
+SecondPattern BeginDcf77Second() {
+  const std::uint8_t second = CurrentTime.Second;
+  if (second >= Reading.SecondsInMinute - 1) return {};
+  Pulse = {.Stretches = {{0, kShortPulseTicks}}};
+  SecondSchedule(second);
+  Pulse.Symbol = Pulse.Stretches[0].End > kShortPulseTicks ? 1 : 0;
+  return Pulse;
+}
+
 }  // namespace
 
-void LongPulse() { PulseTicks = static_cast<std::uint8_t>(PulseTicks + kLongPulseExtraTicks); }
+const TimeCode kDcf77 = {BeginDcf77Second, DescribeDcf77Frame};
+
+void LongPulse() { Pulse.Stretches[0].End += kLongPulseExtraTicks; }
 
 void SecondSchedule(std::uint8_t second) {
   const Entry entry = kSchedule[second];
   const TimeSample& mark = MinuteMarkTime;
   switch (entry.content) {
     case Content::Zero: break;
-    // The zone bits count in no parity.
+    // The announcements and the zone bits count in no parity.
+    case Content::SummerTimeAnnouncement:
+      if (AnnouncedAhead(Reading.SecondsToZoneChange)) LongPulse();
+      break;
+    case Content::LeapSecondAnnouncement:
+      if (AnnouncedAhead(Reading.SecondsToLeapSecond)) LongPulse();
+      break;
     case Content::SummerTime:
       if (mark.SummerTime) LongPulse();
       break;

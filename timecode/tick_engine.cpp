@@ -1,44 +1,49 @@
 // SPDX-License-Identifier: MIT
 #include "timecode/tick_engine.h"
 
+#include <algorithm>
+
 #include "timecode/second_schedule.h"
 #include "timecode/tick_links.h"
 
 namespace timecode {
 
 TickLinks Links;
+const TimeCode* Code = &kDcf77;
+ClockReading Reading;
 TimeSample CurrentTime;
 TimeSample MinuteMarkTime;
 std::uint8_t LastSecond = 0;
-std::uint8_t PulseTicks = 0;
+int TickOfSecond = 0;
+SecondPattern Pattern;
+std::int64_t LastTickCount = 0;
 
 void TimerTick() {
   // One clock reading per tick, so that the time shown and the time sent never straddle a midnight.
-  const ClockReading reading = Links.ReadClock();
-  CurrentTime = SampleOf(reading.Now);
-  MinuteMarkTime = SampleOf(reading.NextMinuteMark);
-  // The minute's last second, second 59 or a leap second's 60, carries no pulse and has no schedule entry.
-  const bool minuteMark = CurrentTime.Second >= reading.SecondsInMinute - 1;
+  Reading = Links.ReadClock();
+  // Every period since the last tick counts, however many ticks the timer merged or the event loop held up: a
+  // pulse then ends on the grid point it is due at, not as many periods later as ticks went missing. A clock set
+  // back counts as one period; one set far forward, as the rest of the second.
+  const std::int64_t periods = std::clamp<std::int64_t>(Reading.TickCount - LastTickCount, 1, kTicksPerSecond);
+  LastTickCount = Reading.TickCount;
+  CurrentTime = SampleOf(Reading.Now);
+  MinuteMarkTime = SampleOf(Reading.NextMinuteMark);
 
-  // Any change of the seconds, forwards or backwards, starts a new second. A program started in
-  // second 0 therefore waits for second 1; late ticks skip seconds and nothing catches up.
+  // Any change of the seconds, forwards or backwards, starts a new second. A program started in second 0
+  // therefore waits for second 1; seconds skipped by a tick more than a second late are not sent. A second
+  // noticed late still gets its whole pattern, counted from the tick that noticed it.
   if (CurrentTime.Second != LastSecond) {
     LastSecond = CurrentTime.Second;
-    PulseTicks = kShortPulseTicks;
+    TickOfSecond = 0;
     Links.ShowTime(CurrentTime);
-    if (!minuteMark) {
-      Links.SetPulse(true);
-      SecondSchedule(CurrentTime.Second);
-    }
+    Pattern = Code->BeginSecond();
+  } else {
+    TickOfSecond = static_cast<int>(std::min<std::int64_t>(TickOfSecond + periods, kTicksPerSecond));
   }
 
-  // The idle level is asserted on every idle tick, not once per pulse, so a polarity change shows at once.
-  if (PulseTicks == 0) {
-    Links.SetPulse(false);
-  } else {
-    --PulseTicks;
-    if (!minuteMark && Links.ToneChecked()) Links.Beep(kBeepFrequencyHz, kBeepDuration);
-  }
+  const bool reduced = Pattern.Reduced(TickOfSecond);
+  Links.SetPulse(reduced);
+  if (reduced && Links.ToneChecked()) Links.Beep(kBeepFrequencyHz, kBeepDuration);
 }
 
 }  // namespace timecode

@@ -16,6 +16,7 @@ enum class ParityBit { Minute, Hour, Date };
 
 struct TickLinks {
   ClockReading (*ReadClock)() = nullptr;
+  // Every tick: whether the carrier is reduced now, which the pulse output shows as a pulse.
   void (*SetPulse)(bool on) = nullptr;
   void (*ShowTime)(const TimeSample& now) = nullptr;
   bool (*ToneChecked)() = nullptr;

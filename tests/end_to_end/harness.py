@@ -12,9 +12,10 @@ PROGRAM = os.environ.get("VELKORIN_PROGRAM", "")
 PORT = "/dev/ttyS0"
 TRACED = "open,openat,ioctl,read,write,writev,pwrite64,close,flock,fcntl,dup,dup2,dup3,timerfd_create"
 LINE_CHANGE = re.compile(r"\d+, (TIOCMBI[CS]), \[TIOCM_(DTR|RTS)\]$")
-# With InvertOutput checked, as at every start: a pulse clears RTS and sets DTR, every idle tick the reverse.
+# With InvertOutput checked, as at every start: a pulse clears RTS and sets DTR, every idle tick the reverse. A
+# pseudo-terminal refuses the clear (ENOTTY), and the set is then not tried: only the clear shows, at every tick.
 PULSE, IDLE = (("TIOCMBIC", "RTS"), ("TIOCMBIS", "DTR")), (("TIOCMBIC", "DTR"), ("TIOCMBIS", "RTS"))
-
+TICK_CHANGES = {(): ".", PULSE: "P", PULSE[:1]: "P", IDLE: "I", IDLE[:1]: "I"}
 
 def require_masked_port():
     """Nothing is started unless /dev/ttyS0 is a pseudo-terminal (major 136) standing in for the machine's port."""
@@ -61,34 +62,45 @@ def line_changes(events):
 
 
 def ticks(events):
-    """Per expiry of the tick timer, the line changes tried ('P' a pulse, 'I' the idle level, '.' none; a pseudo-
-    terminal answers ENOTTY), up to the first that found the port hung up (EIO), as ending a run may do."""
+    """Per expiry of the tick timer, the line changes tried, 'P' a pulse, 'I' the idle level, '.' none, and when: as the
+    first was made, or else as the timer was read; up to the first that found the port hung up (EIO), as ending a run
+    may do."""
     (timer,) = [event for event in events if event.call == "timerfd_create"]
     on_port, per_tick = set(port_events(events)[1]), []
     for event in events:
         if event.call == "read" and event.fd == timer.result and event.time > timer.time and event.result == 8:
-            per_tick.append(())
+            per_tick.append((event.time, ()))
         elif event in on_port and (found := LINE_CHANGE.search(event.args)):
             if event.error == "EIO":
                 break
-            per_tick[-1] += (found.groups(),)
-    for at, changes in enumerate(per_tick[:-1]):  # the last tick may have been cut short by the run's end
-        assert changes in ((), PULSE, IDLE), f"tick {at} changed the lines so: {changes}"
-    return "".join("P" if changes == PULSE else "I" if changes else "." for changes in per_tick[:-1])
+            at, changes = per_tick[-1]
+            per_tick[-1] = (at if changes else event.time, changes + (found.groups(),))
+    for at, (_, changes) in enumerate(per_tick[:-1]):  # the last tick may have been cut short by the run's end
+        assert changes in TICK_CHANGES, f"tick {at} changed the lines so: {changes}"
+    return [(at, TICK_CHANGES[changes]) for at, changes in per_tick[:-1]]
 
 
 def frames(events):
-    """The bits of each whole minute sent: between two minute marks, each a run of silent ticks between idle ones, the
-    pulses, each a start and the silent ticks after it, ended by the idle level."""
-    parts = re.split(r"(?<=I)(\.+)(?=I)", ticks(events))  # before the first mark, a mark, a minute, a mark, ...
-    for minute, mark in zip(parts[2::2], parts[3::2]):
-        lengths = [len(pulse) for pulse in re.findall(r"P\.*", minute)]
-        assert re.fullmatch(r"I*(P\.*I+)*", minute) and set(lengths) <= {11, 21} and len(mark) == 11, f"{minute}{mark}"
+    """The bits of each whole minute sent: the pulses, each from a 'P' to the next 'I', in periods of the 10 ms grid
+    that the ticks fall in, and the minute marks, each a pulse start more than 150 periods after the one before."""
+    pulses, began = [], None
+    for at, tick in ticks(events):
+        at = int(at * 100)
+        if tick == "P" and began is None:
+            began = at
+        elif tick == "I" and began is not None:
+            pulses.append((began, at - began))
+            began = None
+    marks = [at for at in range(1, len(pulses)) if pulses[at][0] - pulses[at - 1][0] > 150]
+    for first, end in zip(marks, marks[1:]):
+        lengths = [length for _, length in pulses[first:end]]
+        assert set(lengths) <= {11, 21}, f"pulses of {lengths} tick periods"
         yield [int(length == 21) for length in lengths]
 
 
 def decode(bits):
-    """Reads a minute's bits as a strict receiver would, refusing what it would refuse; returns 'YYYY-MM-DD HH:MM ZONE'."""
+    """Reads a minute's bits as a strict receiver would, refusing what it would refuse; returns 'YYYY-MM-DD HH:MM ZONE',
+    followed by ' A1' when it announces a change of the zone's offset and ' A2' when it announces a leap second."""
     sent = "".join(map(str, bits))
 
     def bcd(first, weights):
@@ -99,7 +111,7 @@ def decode(bits):
 
     # A leap second adds one, second 59 a 0, before the minute mark.
     assert len(bits) == 59 or (len(bits) == 60 and bits[59] == 0), f"{len(bits)} bits between two minute marks: {sent}"
-    assert not any(bits[0:17]) and bits[19] == 0, f"seconds 0 to 16 and 19 are not all 0: {sent}"
+    assert not any(bits[0:16]), f"seconds 0 to 15 are not all 0: {sent}"
     assert bits[17] != bits[18], f"not exactly one of the zone bits 17 and 18: {sent}"
     assert bits[20] == 1, f"the start of the time, second 20, is not 1: {sent}"
     for first, parity in ((21, 28), (29, 35), (36, 58)):
@@ -110,7 +122,8 @@ def decode(bits):
     assert 1 <= month <= 12 and 1 <= day <= calendar.monthrange(2000 + year, month)[1], f"no date: {sent}"
     date = datetime.date(2000 + year, month, day)
     assert bits[42] + 2 * bits[43] + 4 * bits[44] == date.isoweekday(), f"not the weekday of {date}: {sent}"
-    return f"{date} {hour:02}:{minute:02} {'CEST' if bits[17] else 'CET'}"
+    announced = " A1" * bits[16] + " A2" * bits[19]
+    return f"{date} {hour:02}:{minute:02} {'CEST' if bits[17] else 'CET'}{announced}"
 
 
 class Run(collections.namedtuple("Run", "process log")):
@@ -164,7 +177,16 @@ if __name__ == "__main__":
         # By the C library, which, unlike zoneinfo, reads the leap seconds that right/ zones count in time_t.
         os.environ["TZ"] = zone
         time.tzset()
-        mark = time.localtime(minute + len(lengths))
+        at = minute + len(lengths)
+        mark = time.localtime(at)
         assert mark.tm_sec == 0, f"the minute from {minute} in {zone} ends at no minute mark"
-        decoded, due = decode([int(length == 21) for length in lengths[:-1]]), time.strftime("%Y-%m-%d %H:%M %Z", mark)
+        # Announced in the 60 frames before: a change of offset in the hour from the mark on; a leap second (the
+        # zone's UTC shows 23:59:60, which counts as the next day's first second) from the mark's last second on,
+        # up to the last second of a 61 s minute 59 minutes on.
+        offset = [(time.localtime(t).tm_isdst, time.localtime(t).tm_gmtoff) for t in (at - 1, at + 3599)]
+        leaps = 3542 - (calendar.timegm(time.gmtime(at + 3541)) - calendar.timegm(time.gmtime(at - 1)))
+        # The code names the zone's summer and standard time as Germany's, whichever zone sends it.
+        due = time.strftime("%Y-%m-%d %H:%M ", mark) + ("CEST" if mark.tm_isdst else "CET")
+        due += " A1" * (offset[0] != offset[1]) + " A2" * leaps
+        decoded = decode([int(length == 21) for length in lengths[:-1]])
         assert decoded == due, f"the frame sent from {minute} announces {decoded}, not {due}"
