@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Preloaded into a running program (LD_PRELOAD) to record when it sets and clears its serial port's
-// control lines: every TIOCMBIS and TIOCMBIC request, with the wall-clock time at which it returned.
+// control lines: every TIOCMBIS and TIOCMBIC request, with the wall-clock time at which it was made, each
+// answered as a serial port with modem lines answers it.
 // The records go into memory while the program runs (no allocation, no I/O on the way) and into the
 // file named by IOCTL_RECORD_FILE when the program exits or is ended with SIGTERM.
 //
@@ -99,18 +100,18 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
   va_end(arguments);
   // A call made before this library's constructor ran (by another library's) finds it here.
   if (RealIoctl == nullptr) RealIoctl = LookUpRealIoctl();
-  const int result = RealIoctl(fd, request, argument);
-  if (request != TIOCMBIS && request != TIOCMBIC) return result;
-
+  if (request != TIOCMBIS && request != TIOCMBIC) return RealIoctl(fd, request, argument);
+  // The port is a pseudo-terminal standing in for a serial one, which has no modem lines: the request is answered
+  // as a serial port answers it, so that the program drives its lines as it would a real port's.
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
   const std::size_t index = RecordCount.load(std::memory_order_relaxed);
   if (index == kCapacity) {
     ++Dropped;
-    return result;
+    return 0;
   }
   Records[index] = {now.tv_sec * std::int64_t{1'000'000'000} + now.tv_nsec, static_cast<std::uint32_t>(request),
                     *static_cast<const int*>(argument)};
   RecordCount.store(index + 1, std::memory_order_release);
-  return result;
+  return 0;
 }

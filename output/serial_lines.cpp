@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <utility>
 
 #include "timecode/tick_engine.h"
@@ -11,76 +12,127 @@
 namespace output {
 
 PulseLinks Links;
-platform::PortHandle PortHandle = platform::kNoPort;
 bool HoldingPulses = false;
 
 namespace {
 
-// A port that went away is tried again on the idle tick this many ticks after the last pulse began, and
-// every second's worth of idle ticks after that: never on a tick that starts a pulse, and far enough from
-// the next one that an opening which takes a while cannot delay it.
-constexpr int kTicksPerSecond = std::chrono::seconds(1) / timecode::kTickPeriod;
+// A port that is away is tried again on the idle tick this many ticks after the last pulse began, and every
+// second's worth of idle ticks after that: never on a tick that starts a pulse, and far enough from the next
+// one that an opening which takes a while cannot delay it.
 constexpr int kIdleTicksBeforeRetry = 40;
 
-// The name the user gave, to open the port again by, and that name with the device it stands for, to report.
-char PortName[platform::kDevicePathSize] = "";
-char PortTitle[2 * platform::kDevicePathSize + 3] = "";
+struct Port {
+  // The name the user gave, to open the port again by, and that name with the device it stands for, to report.
+  char name[platform::kDevicePathSize] = "";
+  char title[2 * platform::kDevicePathSize + 3] = "";
+  platform::PortHandle handle = platform::kNoPort;
+  bool away = false;          // not open: gone, or not there yet; tried again until it opens
+  bool openedOnce = false;    // it has been open: when it opens again, it is back
+  bool backToReport = false;  // opened again, to be reported once it has taken its lines
+  bool lossToReport = false;
+  platform::SystemError lostBecause = 0;
+  // Only a port that has taken a line change can go away: one that refuses from the start, as Wine refuses a port
+  // opened only for writing, was never there to lose, and opening it again would change nothing.
+  bool tookLines = false;
+  bool linesSet = false;               // the last pair went through
+  bool linesShowPulse = false;         // and set the lines for a pulse
+  platform::SystemError failure = 0;   // of the last pair, 0 if it went through
+  platform::SystemError reported = 0;  // the failure last told of
+};
 
-bool PortGone = false;      // the device went away; it is tried again until it is back
-bool LossReported = false;  // the user has been told, at the first moment for trying it again
-bool BackToReport = false;  // opened again, to be reported once it has taken its lines
-platform::SystemError LostBecause = 0;
+Port Ports[kMostPorts];
+int PortCount = 0;
 int IdleTicks = 0;  // since the last pulse began, counted round a second's worth
-// Only a port that has taken a line change can go away: one that refuses from the start, as Wine refuses a port
-// opened only for writing, was never there to lose, and opening it again would change nothing.
-bool PortTookLines = false;
+bool PulseOn = false;
+bool PulseHeldBack = false;  // the gate was closed as the running pulse began
 
-// The one report line, composed at a moment for trying the port again, never at a tick that starts a pulse.
-char ReportLine[sizeof PortTitle + 256];
+// The one report line, composed after the tick's line changes.
+char ReportLine[2 * platform::kDevicePathSize + 256];
 
-void TryThePortAgain() {
-  if (!LossReported) {
-    char reason[128];
-    platform::DescribeSystemError(LostBecause, reason, sizeof reason);
-    std::snprintf(ReportLine, sizeof ReportLine,
-                  "lost the port %s: changing its lines: %s; trying it again every second", PortTitle, reason);
-    Links.Report(ReportLine);
-    LossReported = true;
-  }
-  const platform::PortOpening opening = platform::OpenSerialPort(PortName);
-  if (opening.handle == platform::kNoPort) return;
-  PortHandle = opening.handle;
-  PortGone = false;
-  BackToReport = true;
+void Report(const char* format, const Port& port, const char* reason = "") {
+  std::snprintf(ReportLine, sizeof ReportLine, format, port.title, reason);
+  Links.Report(ReportLine);
 }
 
-// Changes one line; false if the port has gone, which closes it. A port that goes again as soon as it is
-// back was never reported back, so its loss is not reported again either.
-bool Change(platform::LineChange change) {
-  const platform::SystemError error = platform::ChangeLine(PortHandle, change);
-  if (error == 0) PortTookLines = true;
-  if (!PortTookLines || !platform::MeansPortGone(error)) return true;
-  platform::CloseSerialPort(PortHandle);
-  PortHandle = platform::kNoPort;
-  PortGone = true;
-  LossReported = BackToReport;
-  BackToReport = false;
-  LostBecause = error;
+void Open(Port& port) {
+  const platform::PortOpening opening = platform::OpenSerialPort(port.name);
+  if (opening.handle == platform::kNoPort) return;
+  port.handle = opening.handle;
+  port.away = false;
+  port.backToReport = true;
+  port.linesSet = false;
+}
+
+// Changes one line; false if it failed, and if that means the port has gone, it is closed.
+bool Change(Port& port, platform::LineChange change) {
+  const platform::SystemError error = platform::ChangeLine(port.handle, change);
+  port.failure = error;
+  if (error == 0) {
+    port.tookLines = true;
+    return true;
+  }
+  if (!port.tookLines || !platform::MeansPortGone(error)) return false;
+  platform::CloseSerialPort(port.handle);
+  port.handle = platform::kNoPort;
+  port.away = true;
+  // A port that goes again as soon as it is back was never reported back, so its loss is not reported either.
+  port.lossToReport = !port.backToReport;
+  port.backToReport = false;
+  port.lostBecause = error;
   return false;
+}
+
+void SetLines(Port& port, bool on, bool lineLevel) {
+  if (port.away || (on && port.linesShowPulse && port.linesSet)) return;
+  const auto [off, set] = lineLevel ? std::pair(platform::LineChange::ClearDtr, platform::LineChange::SetRts)
+                                    : std::pair(platform::LineChange::ClearRts, platform::LineChange::SetDtr);
+  port.linesSet = Change(port, off) && Change(port, set);
+  port.linesShowPulse = on;
+}
+
+void ReportWhatChanged(Port& port) {
+  char reason[128];
+  if (port.lossToReport) {
+    platform::DescribeSystemError(port.lostBecause, reason, sizeof reason);
+    Report("lost the port %s: changing its lines: %s; trying it again every second", port, reason);
+    port.lossToReport = false;
+  }
+  if (port.away) return;
+  if (port.linesSet && port.backToReport) {
+    Report(port.openedOnce ? "the port %s is back; the pulses go on from the next second"
+                           : "the port %s is open now; the pulses go on from the next second",
+           port);
+    port.backToReport = false;
+    port.openedOnce = true;
+  }
+  if (port.failure == port.reported) return;
+  port.reported = port.failure;
+  platform::DescribeSystemError(port.failure, reason, sizeof reason);
+  if (port.failure == 0) {
+    Report("the port %s takes its line changes now", port);
+  } else if (!port.tookLines) {
+    Report("the port %s does not take line changes: %s; only the lamp shows the pulses", port, reason);
+  } else {
+    Report("changing the lines of the port %s failed: %s; tried again at every tick", port, reason);
+  }
 }
 
 }  // namespace
 
-platform::PortOpening OpenPort(const char* name) {
+platform::PortOpening AddPort(const char* name, bool waitForIt) {
   const platform::PortOpening opening = platform::OpenSerialPort(name);
-  std::snprintf(PortName, sizeof PortName, "%s", name);
+  if ((opening.handle == platform::kNoPort && !waitForIt) || PortCount == kMostPorts) return opening;
+  Port& port = Ports[PortCount++];
+  port = Port{};
+  std::snprintf(port.name, sizeof port.name, "%s", name);
   if (std::strcmp(name, opening.device) == 0) {
-    std::snprintf(PortTitle, sizeof PortTitle, "%s", name);
+    std::snprintf(port.title, sizeof port.title, "%s", name);
   } else {
-    std::snprintf(PortTitle, sizeof PortTitle, "%s (%s)", name, opening.device);
+    std::snprintf(port.title, sizeof port.title, "%s (%s)", name, opening.device);
   }
-  PortHandle = opening.handle;
-  PortGone = BackToReport = PortTookLines = false;
+  port.handle = opening.handle;
+  port.away = opening.handle == platform::kNoPort;
+  port.openedOnce = !port.away;
   return opening;
 }
 
@@ -96,29 +148,26 @@ void GateSending(bool clockSynchronised, std::uint8_t second) {
 }
 
 void SetPulse(bool on) {
-  if (HoldingPulses) on = false;
+  // The gate is asked as a pulse begins, so that one already running when it closes runs its course.
+  if (on && !PulseOn) PulseHeldBack = HoldingPulses;
+  PulseOn = on;
+  if (PulseHeldBack) on = false;
   Links.ShowLamp(on);
   const bool lineLevel = Links.InvertOutputChecked() ? !on : on;
-  IdleTicks = on ? 0 : (IdleTicks + 1) % kTicksPerSecond;
-  if (PortGone && IdleTicks == kIdleTicksBeforeRetry) TryThePortAgain();
-  // Without a port there is nothing to switch; a descriptor number that is not ours may belong to
-  // any other file by now.
-  if (PortHandle == platform::kNoPort) return;
-  const auto [first, second] = lineLevel ? std::pair(platform::LineChange::ClearDtr, platform::LineChange::SetRts)
-                                         : std::pair(platform::LineChange::ClearRts, platform::LineChange::SetDtr);
-  if (Change(first) && Change(second) && BackToReport) {
-    std::snprintf(ReportLine, sizeof ReportLine, "the port %s is back; the pulses go on from the next second",
-                  PortTitle);
-    Links.Report(ReportLine);
-    BackToReport = false;
+  IdleTicks = on ? 0 : (IdleTicks + 1) % timecode::kTicksPerSecond;
+  for (Port& port : std::span(Ports, PortCount)) {
+    if (port.away && IdleTicks == kIdleTicksBeforeRetry) Open(port);
+    SetLines(port, on, lineLevel);
   }
+  for (Port& port : std::span(Ports, PortCount)) ReportWhatChanged(port);
 }
 
-void ClosePort() {
-  PortGone = BackToReport = false;
-  if (PortHandle == platform::kNoPort) return;
-  platform::CloseSerialPort(PortHandle);
-  PortHandle = platform::kNoPort;
+void ClosePorts() {
+  for (Port& port : std::span(Ports, PortCount)) {
+    if (port.handle != platform::kNoPort) platform::CloseSerialPort(port.handle);
+  }
+  PortCount = IdleTicks = 0;
+  PulseOn = PulseHeldBack = false;
 }
 
 }  // namespace output

@@ -25,22 +25,26 @@ class SerialLinesTest : public SimulatedClockTest {
     timecode::Links.SetPulse = output::SetPulse;
     recording_port::Missing = false;
     recording_port::LineError = 0;
-    ASSERT_NE(output::OpenPort("COM1").handle, platform::kNoPort);
+    ASSERT_NE(output::AddPort("COM1", false).handle, platform::kNoPort);
   }
-  void TearDown() override { output::ClosePort(); }
+  void TearDown() override { output::ClosePorts(); }
 };
 
-// An adapter pulled out for three seconds, then back, then a line error that does not mean it has gone: each call
-// after its second and tick, but for ticks only setting the idle levels. It is tried again as no pulse starts.
+// An adapter pulled out for three seconds, then back, then a line error that does not mean it has gone, for three
+// ticks: each call after its second and tick, but for ticks only setting the idle levels. It is tried again as no
+// pulse starts; a clear that fails is not followed by the set, but tried again at the next tick.
 TEST_F(SerialLinesTest, PortThatGoesIsTriedAgainEverySecondUntilItIsBack) {
   Now = kMinute + 22s;
   RunUntil(kMinute + 23s + 5 * kTickPeriod);  // into the 1 bit of second 23
   Calls seen;
-  const std::tuple<platform::SystemError, bool, seconds> kStretches[] = {
-      {recording_port::kGone, true, 26s}, {0, false, 28s}, {ENOTTY, false, 29s}};
+  const std::tuple<platform::SystemError, bool, sys_time<milliseconds>> kStretches[] = {
+      {recording_port::kGone, true, kMinute + 26s},
+      {0, false, kMinute + 28s},
+      {ENOTTY, false, kMinute + 28s + 3 * kTickPeriod},
+      {0, false, kMinute + 29s}};
   for (const auto& [lineError, missing, until] : kStretches) {
     std::tie(recording_port::LineError, recording_port::Missing) = std::tuple(lineError, missing);
-    for (recording_port::Calls.clear(); Now < kMinute + until; recording_port::Calls.clear()) {
+    for (recording_port::Calls.clear(); Now < until; recording_port::Calls.clear()) {
       const std::string at = std::to_string((floor<seconds>(Now) - kMinute).count()) + "." +
                              std::to_string((Now - floor<seconds>(Now)) / kTickPeriod) + " ";
       RunUntil(Now + kTickPeriod);
@@ -49,20 +53,33 @@ TEST_F(SerialLinesTest, PortThatGoesIsTriedAgainEverySecondUntilItIsBack) {
     }
   }
   EXPECT_EQ(seen, (Calls{"23.21 clear DTR", "23.21 close",
-                         "23.60 report: lost the port COM1: changing its lines: Input/output error; trying it again "
+                         "23.21 report: lost the port COM1: changing its lines: Input/output error; trying it again "
                          "every second",
                          "23.60 open COM1", "24.50 open COM1", "25.60 open COM1", "26.60 open COM1", "26.60 clear DTR",
                          "26.60 set RTS", "26.60 report: the port COM1 is back; the pulses go on from the next second",
-                         "27.0 clear RTS", "27.0 set DTR", "28.0 clear RTS", "28.0 set DTR"}));
+                         "27.0 clear RTS", "27.0 set DTR", "28.0 clear RTS",
+                         "28.0 report: changing the lines of the port COM1 failed: Inappropriate ioctl for device; "
+                         "tried again at every tick",
+                         "28.1 clear RTS", "28.2 clear RTS", "28.3 clear RTS", "28.3 set DTR",
+                         "28.3 report: the port COM1 takes its line changes now"}));
 }
 
-// A port that refuses its lines from the start, as Wine does, is not taken for one that went away: it is kept.
-TEST_F(SerialLinesTest, PortThatNeverTookItsLinesIsNotLost) {
+// A port that refuses its lines from the start, as Wine does, is not taken for one that went away: it is kept, told
+// of once, and its lines are never set after a clear that failed.
+TEST_F(SerialLinesTest, PortThatNeverTookItsLinesIsKeptAndToldOfOnce) {
   Now = kMinute - 1s;  // the minute mark, then seconds 0 to 2
   std::tie(recording_port::LineError, recording_port::Calls) = std::tuple(recording_port::kGone, Calls{});
   RunUntil(kMinute + 3s);
-  EXPECT_EQ(std::count(recording_port::Calls.begin(), recording_port::Calls.end(), "clear RTS"), 3);
-  EXPECT_EQ(std::count(recording_port::Calls.begin(), recording_port::Calls.end(), "close"), 0);
+  const auto count = [](const char* call) {
+    return std::count(recording_port::Calls.begin(), recording_port::Calls.end(), call);
+  };
+  EXPECT_EQ(count("clear RTS"), 3 * 11) << "each pulse tick tried";
+  EXPECT_EQ(count("set RTS") + count("set DTR") + count("close"), 0);
+  EXPECT_EQ(std::count_if(recording_port::Calls.begin(), recording_port::Calls.end(),
+                          [](const std::string& call) { return call.starts_with("report: "); }),
+            1);
+  EXPECT_EQ(recording_port::Calls[1],
+            "report: the port COM1 does not take line changes: Input/output error; only the lamp shows the pulses");
 }
 
 // On a clock out of step from second 10 of one minute to second 10 of the next: the pulse begun in second 10 is sent,
