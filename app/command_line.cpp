@@ -101,12 +101,20 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   const QCommandLineOption requireSync(
       QStringLiteral("require-sync"),
       QStringLiteral("Send nothing while the PC's clock is not synchronised; start again at a minute mark."));
+  const QCommandLineOption zone(
+      QStringLiteral("zone"),
+      QStringLiteral("Send the local time of the time zone <name>, an IANA name such as Europe/Berlin, with its "
+                     "summer time. Default: the system's zone."),
+      QStringLiteral("name"));
   const QCommandLineOption start(
       QStringLiteral("start"),
       QStringLiteral("Send local time as if the PC's clock had read <time> at start-up: \"YYYY-MM-DD HH:MM[:SS]\" "
-                     "in this time zone (TZ); an hour that autumn repeats is taken before the clock is set back."),
+                     "in the zone sent; an hour that autumn repeats is taken before the clock is set back."),
       QStringLiteral("time"));
-  parser.addOptions({port, listPorts, requireSync, start});
+  const QCommandLineOption frames(
+      QStringLiteral("frames"),
+      QStringLiteral("Write each minute sent on standard output: the minute it names, its bits, what they read."));
+  parser.addOptions({port, listPorts, requireSync, zone, start, frames});
 
   if (!parser.parse(arguments)) return Refused(parser.errorText());
   if (!parser.positionalArguments().isEmpty()) {
@@ -133,6 +141,13 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   if (commandLine.settings.RequireSync && platform::ReadClockSync().sync == platform::ClockSync::Unknown) {
     return Refused(QStringLiteral("--require-sync: this system does not tell whether its clock is synchronised."));
   }
+  // Before --start, which is read in the zone.
+  if (parser.isSet(zone) && !platform::UseZone(parser.value(zone).toLocal8Bit().constData())) {
+    return Refused(QStringLiteral("--zone '%1': there is no such time zone; give an IANA name such as "
+                                  "Europe/Berlin.")
+                       .arg(parser.value(zone)));
+  }
+  commandLine.settings.Frames = parser.isSet(frames);
   if (parser.isSet(start)) {
     const ChosenStart chosen = ParseStartTime(parser.value(start).toStdString());
     if (chosen.refusal) return Refused(QStringLiteral("--start \"%1\": %2.").arg(parser.value(start), chosen.refusal));

@@ -16,6 +16,8 @@ struct Settings {
   bool RequireSync = false;
   // --start: send and show local time as if the PC's clock had read this moment at start-up.
   std::optional<std::chrono::sys_seconds> Start;
+  // --frames: each minute sent, as a line on standard output.
+  bool Frames = false;
 };
 
 // What the command line asks for: the window with these settings, the list of ports, or only a text and an
@@ -39,7 +41,7 @@ struct ChosenStart {
   const char* refusal = nullptr;  // why the text names no moment; nullptr when it does
 };
 
-// "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS", a local time of the process's time zone in the years 2000 to
+// "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS", a local time of the zone in use in the years 2000 to
 // 2099, which the time code's two-digit year is read in. A time that the zone skips in spring is refused;
 // one that autumn repeats is taken at its first pass, before the clock is set back, so that the change
 // follows it.

@@ -13,6 +13,7 @@
 
 #include "app/application.h"
 #include "app/clock_sync_status.h"
+#include "app/frame_lines.h"
 #include "app/lamp_picture.h"
 #include "output/serial_lines.h"
 #include "platform/instance_guard.h"
@@ -158,6 +159,7 @@ void TForm1::TimerTick() {
   Label1->adjustSize();
   Label2->adjustSize();
   NewSecondShown = false;
+  RecordSecond();
   ShowClockSync();
 }
 
@@ -180,6 +182,7 @@ void TForm1::StartProgram() {
   // With --require-sync nothing is sent before the first minute mark at which the clock is synchronised.
   output::HoldingPulses = settings_.RequireSync;
   StartClockSyncStatus(settings_);
+  StartFrameLines(settings_.Frames ? stdout : nullptr);
   platform::StartTone();
 
   const platform::InstanceGuard guard = platform::CreateInstanceGuard(kInstanceGuardName);
@@ -188,7 +191,7 @@ void TForm1::StartProgram() {
     ShowMessageBox("Application already running", "Error");
     Terminate();
   }
-  const platform::PortOpening port = output::OpenPort(settings_.PortName.c_str());
+  const platform::PortOpening port = output::AddPort(settings_.PortName.c_str(), false);
   if (port.handle == platform::kNoPort) {
     ReportOpenFailure(settings_.PortName, port);
     ShowMessageBox(("Failure to open " + settings_.PortName).c_str(), "Error");
@@ -197,7 +200,7 @@ void TForm1::StartProgram() {
 }
 
 void TForm1::CleanUp() {
-  output::ClosePort();
+  output::ClosePorts();
   platform::ReleaseInstanceGuard(InstanceMutex);
   platform::StopTone();
 }

@@ -2,6 +2,7 @@
 // The Linux serial port, instance guard and tick timer (its seam) on real system calls; run masked (scripts/masked).
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -37,6 +38,31 @@ TEST(SerialPortTest, OnlyAHungUpTerminalHasGoneAndAFailedOpenSaysWhereAndWhy) {
   const platform::PortOpening failed = platform::OpenSerialPort(missing.c_str());
   EXPECT_EQ(std::tuple(failed.handle, std::string(failed.failedStep), failed.error, std::string(failed.device)),
             std::tuple(platform::kNoPort, std::string("open"), platform::SystemError{ENOENT}, missing));
+}
+
+// The advice given with a port that cannot be opened: a console is no port to claim, a UART slot without hardware is
+// no port at all.
+TEST(SerialPortTest, OpenErrorsSayWhatToDo) {
+  const QTemporaryDir directory;
+  const std::string console = directory.filePath("tty1").toStdString(),
+                    port = directory.filePath("ttyS0").toStdString();
+  for (const auto& [path, group] : {std::pair(console, "tty"), std::pair(port, "dialout")}) {
+    ::close(::open(path.c_str(), O_CREAT | O_WRONLY, 0620));
+    ASSERT_EQ(::chown(path.c_str(), 0, ::getgrnam(group)->gr_gid), 0) << group;
+  }
+  const std::tuple<int, const std::string&, const char*> kCases[] = {
+      {EACCES, console, "Permission denied: the port is a terminal in use as a console, not a free serial port"},
+      {EACCES, port,
+       "Permission denied: the port is for the group dialout; join it with sudo adduser \"$USER\" "
+       "dialout and log in again"},
+      {EIO, port, "Input/output error: there is no serial port at that name"},
+      {EBUSY, port, "Device or resource busy: another program holds the port"},
+  };
+  for (const auto& [error, path, expected] : kCases) {
+    char text[256];
+    platform::DescribeOpenError(error, path.c_str(), text, sizeof text);
+    EXPECT_STREQ(text, expected);
+  }
 }
 
 // The tick timer's clock and kernel made up: each arming taken is recorded and expires 1 ms later.

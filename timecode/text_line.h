@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+
+namespace timecode {
+
+// A line written piece by piece into a fixed buffer, cut short rather than overrunning it; allocates nothing.
+class TextLine {
+ public:
+  TextLine(char* text, std::size_t size) : text_(text), size_(size) { text_[0] = '\0'; }
+
+  void Add(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+    if (used_ + 1 >= size_) return;
+    va_list arguments;
+    va_start(arguments, format);
+    const int written = std::vsnprintf(text_ + used_, size_ - used_, format, arguments);
+    va_end(arguments);
+    if (written > 0) used_ = std::min(size_ - 1, used_ + static_cast<std::size_t>(written));
+  }
+
+ private:
+  char* text_;
+  std::size_t size_;
+  std::size_t used_ = 0;
+};
+
+}  // namespace timecode
