@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "app/application.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMessageBox>
-#include <cstdio>
 
 bool Terminating = false;
 
 namespace {
 
+bool Stopping = false;
+
 void ShowModalMessageBox(const char* text, const char* caption) {
+  if (Stopping) return;
   QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(caption), QString::fromLatin1(text), QMessageBox::Ok);
   box.exec();
 }
@@ -28,8 +30,14 @@ void Terminate() {
 
 bool TerminationRequested() { return Terminating; }
 
-// In one piece, so that the line is written whole.
-void Report(const char* line) { std::fprintf(stderr, "velkorin: %s\n", line); }
+bool StopDuringStartUp() {
+  Stopping = true;
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (box != nullptr) box->reject();
+  return box != nullptr;
+}
+
+bool StopRequested() { return Stopping; }
 
 void ShowException(const std::exception& error) {
   QMessageBox::critical(nullptr, QCoreApplication::applicationName(), QString::fromLocal8Bit(error.what()));

@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/application.h"
-#include "app/main_window.h"
 #include "output/serial_lines.h"
 #include "platform/local_clock.h"
+#include "platform/report.h"
 #include "timecode/tick_engine.h"
 
 platform::ClockSyncState (*ReadClockSync)() = platform::ReadClockSync;
@@ -18,6 +17,7 @@ namespace {
 using platform::ClockSync;
 
 bool RequireSync = false;
+void (*ShowText)(const QString& text) = nullptr;
 QString ChosenStartLine;  // the first line of the tooltip when a chosen time is sent, else empty
 
 // What the tooltip says, to compose it again only when that changes: the error estimate moves far less
@@ -51,8 +51,9 @@ QString ClockSyncText(const Shown& shown) {
 
 }  // namespace
 
-void StartClockSyncStatus(const Settings& settings) {
+void StartClockSyncStatus(const Settings& settings, void (*showText)(const QString& text)) {
   RequireSync = settings.RequireSync;
+  ShowText = showText;
   LastShown.reset();
   ChosenStartLine.clear();
   if (!settings.Start) return;
@@ -71,11 +72,14 @@ void ShowClockSync() {
   LastShown = shown;
 
   const QString text = ClockSyncText(shown);
-  for (QLabel* shownOn : {Form1->Label1, Form1->Label2, Form1->Image1}) shownOn->setToolTip(ChosenStartLine + text);
+  ShowText(ChosenStartLine + text);
   if (!syncChanged) return;
   const QString maximum =
       state.sync == ClockSync::Synchronised
           ? QStringLiteral(", maximum error %1 ms").arg(Milliseconds(TenthsOfMs(state.maximumError)))
           : QString();
-  Report(qPrintable(text + maximum));
+  platform::Report(state.sync == ClockSync::Synchronised ? platform::Severity::Info : platform::Severity::Warning,
+                   qPrintable(text + maximum));
 }
+
+platform::ClockSync LastClockSync() { return LastShown ? LastShown->sync : ClockSync::Unknown; }

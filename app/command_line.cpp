@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 
+#include "output/serial_lines.h"
 #include "platform/clock_sync.h"
 #include "platform/local_clock.h"
 #include "platform/port_name.h"
@@ -21,6 +22,8 @@ CommandLine Exit(int status, const QString& standardOutput, const QString& stand
   exit.standardError = standardError.toLocal8Bit().toStdString();
   return exit;
 }
+
+const QString kOnOff = QStringLiteral("on|off");
 
 CommandLine Refused(const QString& why) {
   return Exit(kRefused, {}, QStringLiteral("velkorin: %1\nTry 'velkorin --help' for the options.\n").arg(why));
@@ -93,9 +96,11 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
 #else
   const QString portForms = QStringLiteral("COMn (COM1 is /dev/ttyS0) or a device path such as /dev/ttyUSB0");
 #endif
-  const QCommandLineOption port(QStringLiteral("port"),
-                                QStringLiteral("The serial port to use: %1. Default: COM1.").arg(portForms),
-                                QStringLiteral("name"));
+  const QCommandLineOption port(
+      QStringLiteral("port"),
+      QStringLiteral("The serial port to use: %1. Given more than once, each carries the same pulses. Default: COM1.")
+          .arg(portForms),
+      QStringLiteral("name"));
   const QCommandLineOption listPorts(QStringLiteral("list-ports"),
                                      QStringLiteral("Lists the serial ports present, opening none of them, and ends."));
   const QCommandLineOption requireSync(
@@ -114,7 +119,39 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   const QCommandLineOption frames(
       QStringLiteral("frames"),
       QStringLiteral("Write each minute sent on standard output: the minute it names, its bits, what they read."));
-  parser.addOptions({port, listPorts, requireSync, zone, start, frames});
+  const QCommandLineOption noWindow(
+      QStringLiteral("no-window"),
+      QStringLiteral("Run without a window or display, as a service does: reports on standard error, a port that "
+                     "cannot be opened tried again every second."));
+  parser.addOptions({port, listPorts, requireSync, zone, start, frames, noWindow});
+#ifdef _WIN32
+  const QCommandLineOption service(
+      QStringLiteral("service"),
+      QStringLiteral("Run as a Windows service, started by the Service Control Manager, reporting to the event log."));
+  parser.addOption(service);
+#endif
+  // The check boxes, each as it starts.
+  const struct {
+    QCommandLineOption option;
+    bool BoxStates::*state;
+  } boxes[] = {
+      {{QStringLiteral("tone"), QStringLiteral("Beep during every pulse: on or off. Default: off."), kOnOff},
+       &BoxStates::Tone},
+      {{QStringLiteral("invert-output"),
+        QStringLiteral("The polarity: on sets DTR and clears RTS during a pulse, off the reverse. Default: on."),
+        kOnOff},
+       &BoxStates::InvertOutput},
+      {{QStringLiteral("invert-p1"), QStringLiteral("Send the minute parity bit wrong: on or off. Default: off."),
+        kOnOff},
+       &BoxStates::InvertP1},
+      {{QStringLiteral("invert-p2"), QStringLiteral("Send the hour parity bit wrong: on or off. Default: off."),
+        kOnOff},
+       &BoxStates::InvertP2},
+      {{QStringLiteral("invert-p3"), QStringLiteral("Send the date parity bit wrong: on or off. Default: off."),
+        kOnOff},
+       &BoxStates::InvertP3},
+  };
+  for (const auto& box : boxes) parser.addOption(box.option);
 
   if (!parser.parse(arguments)) return Refused(parser.errorText());
   if (!parser.positionalArguments().isEmpty()) {
@@ -131,12 +168,37 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   CommandLine commandLine;
   if (parser.isSet(listPorts)) commandLine.then = CommandLine::Then::ListPorts;
   if (parser.isSet(port)) {
-    commandLine.settings.PortName = parser.value(port).toLocal8Bit().toStdString();
-    char device[platform::kDevicePathSize];
-    if (!platform::DevicePathFor(commandLine.settings.PortName.c_str(), device)) {
-      return Refused(QStringLiteral("'%1' names no serial port: give %2.").arg(parser.value(port), portForms));
+    std::vector<std::string>& names = commandLine.settings.PortNames;
+    std::vector<std::string> devices;
+    names.clear();
+    for (const QString& name : parser.values(port)) {
+      char device[platform::kDevicePathSize];
+      if (!platform::DevicePathFor(name.toLocal8Bit().constData(), device)) {
+        return Refused(QStringLiteral("'%1' names no serial port: give %2.").arg(name, portForms));
+      }
+      if (std::find(devices.begin(), devices.end(), device) != devices.end()) {
+        return Refused(QStringLiteral("--port '%1': that port is named twice.").arg(name));
+      }
+      names.push_back(name.toLocal8Bit().toStdString());
+      devices.emplace_back(device);
+    }
+    if (names.size() > output::kMostPorts) {
+      return Refused(QStringLiteral("--port: at most %1 ports.").arg(output::kMostPorts));
     }
   }
+  for (const auto& box : boxes) {
+    if (!parser.isSet(box.option)) continue;
+    const QString value = parser.value(box.option);
+    if (value != QLatin1String("on") && value != QLatin1String("off")) {
+      return Refused(QStringLiteral("--%1 '%2': give on or off.").arg(box.option.names().constFirst(), value));
+    }
+    commandLine.settings.Boxes.*box.state = value == QLatin1String("on");
+  }
+  commandLine.settings.NoWindow = parser.isSet(noWindow);
+#ifdef _WIN32
+  commandLine.settings.Service = parser.isSet(service);
+  commandLine.settings.NoWindow = commandLine.settings.NoWindow || commandLine.settings.Service;
+#endif
   commandLine.settings.RequireSync = parser.isSet(requireSync);
   if (commandLine.settings.RequireSync && platform::ReadClockSync().sync == platform::ClockSync::Unknown) {
     return Refused(QStringLiteral("--require-sync: this system does not tell whether its clock is synchronised."));

@@ -6,18 +6,33 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The command line, read once at start-up into plain settings for the parts of the program that need them.
 
+// The check boxes as they start: the window shows them so, and without a window they stay so.
+struct BoxStates {
+  bool Tone = false;
+  bool InvertOutput = true;
+  bool InvertP1 = false, InvertP2 = false, InvertP3 = false;
+};
+
 // How the program is to run.
 struct Settings {
-  std::string PortName = "COM1";  // as the user gave it: COMn, or on Linux a device path
+  // As the user gave them, each COMn or on Linux a device path; every one carries the same pulses.
+  std::vector<std::string> PortNames = {"COM1"};
   // --require-sync: send nothing while the PC's clock is not synchronised.
   bool RequireSync = false;
   // --start: send and show local time as if the PC's clock had read this moment at start-up.
   std::optional<std::chrono::sys_seconds> Start;
   // --frames: each minute sent, as a line on standard output.
   bool Frames = false;
+  // --no-window: the same without any window or display, for running unattended; --service, on Windows, the same
+  // under the Service Control Manager.
+  bool NoWindow = false;
+  bool Service = false;
+  // --tone, --invert-output, --invert-p1, --invert-p2, --invert-p3.
+  BoxStates Boxes;
 };
 
 // What the command line asks for: the window with these settings, the list of ports, or only a text and an

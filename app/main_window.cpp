@@ -12,16 +12,10 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/clock_sync_status.h"
-#include "app/frame_lines.h"
 #include "app/lamp_picture.h"
-#include "output/serial_lines.h"
+#include "app/transmitter.h"
 #include "platform/instance_guard.h"
-#include "platform/local_clock.h"
-#include "platform/port_error.h"
 #include "platform/tick_timer.h"
-#include "platform/tone.h"
-#include "timecode/tick_engine.h"
 #include "timecode/tick_links.h"
 
 TForm1* Form1 = nullptr;
@@ -29,7 +23,6 @@ TForm1* Form1 = nullptr;
 namespace {
 
 constexpr char kDesignFontFamily[] = "MS Sans Serif";
-constexpr char kInstanceGuardName[] = "test";
 
 // Taken at start-up; its handle is left for the process's end to close.
 platform::GuardHandle InstanceMutex = platform::kNoGuard;
@@ -56,14 +49,7 @@ void AppendTwoDigits(int value) {
   TextBuffer += QString::number(value);
 }
 
-// Set when the clock display has shown a new second: its labels are still to be fitted to their new text
-// and the clock's synchronisation to be read.
-bool NewSecondShown = false;
-
-void ShowTextIn(QLabel* label) {
-  label->setText(TextBuffer);
-  NewSecondShown = true;
-}
+void ShowTextIn(QLabel* label) { label->setText(TextBuffer); }
 
 // The time as " 9:05:07" and the date as " 5.3.07": hours, days and months unpadded, the rest two digits.
 void ShowTime(const timecode::TimeSample& now) {
@@ -101,12 +87,15 @@ bool ParityInverted(timecode::ParityBit parity) {
   return false;
 }
 
-// Says on standard error which device could not be opened and the system's reason: the box names the port only.
-void ReportOpenFailure(const std::string& name, const platform::PortOpening& port) {
-  char reason[512];
-  platform::DescribeOpenError(port.error, port.device, reason, sizeof reason);
-  const std::string device = name == port.device ? name : name + " (" + port.device + ")";
-  Report(("cannot " + std::string(port.failedStep) + " the port " + device + ": " + reason).c_str());
+// The labels are fitted to their new text once the tick's pulse has begun: measuring text takes a few tenths of a
+// millisecond, which would otherwise delay the second mark. Nothing is painted in between.
+void FitLabels() {
+  Form1->Label1->adjustSize();
+  Form1->Label2->adjustSize();
+}
+
+void ShowClockSync(const QString& text) {
+  for (QLabel* shownOn : {Form1->Label1, Form1->Label2, Form1->Image1}) shownOn->setToolTip(text);
 }
 
 }  // namespace
@@ -150,40 +139,25 @@ void TForm1::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
-// The labels are fitted to their new text, and the clock's synchronisation read, once the tick's pulse has
-// begun: measuring text takes a few tenths of a millisecond, which would otherwise delay the second mark.
-// Nothing is painted in between.
-void TForm1::TimerTick() {
-  timecode::TimerTick();
-  if (!NewSecondShown) return;
-  Label1->adjustSize();
-  Label2->adjustSize();
-  NewSecondShown = false;
-  RecordSecond();
-  ShowClockSync();
-}
+void TForm1::TimerTick() { TransmitterTick(); }
 
 // Links first, so that every tick finds them in place, whatever else start-up has to do. A second
-// copy is told so and asked to end, but still tries the port, which the first copy holds: it is
+// copy is told so and asked to end, but still tries the ports, which the first copy holds: it is
 // told that too. The requests to end take effect once start-up is over.
 void TForm1::StartProgram() {
-  timecode::Links = {
-      .ReadClock = platform::ReadLocalClock,
-      .SetPulse = output::SetPulse,
-      .ShowTime = ShowTime,
-      .ToneChecked = ToneChecked,
-      .ParityInverted = ParityInverted,
-      .Beep = platform::Beep,
-  };
-  output::Links = {.ShowLamp = ShowLamp, .InvertOutputChecked = InvertOutputChecked, .Report = Report};
-  // A chosen time as if the clock had read it now: whole seconds, so the second marks stay where they are.
-  const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-  platform::ClockOffsetSeconds = settings_.Start ? (*settings_.Start - now).count() : 0;
-  // With --require-sync nothing is sent before the first minute mark at which the clock is synchronised.
-  output::HoldingPulses = settings_.RequireSync;
-  StartClockSyncStatus(settings_);
-  StartFrameLines(settings_.Frames ? stdout : nullptr);
-  platform::StartTone();
+  const BoxStates& boxes = settings_.Boxes;
+  Tone->setChecked(boxes.Tone);
+  InvertOutput->setChecked(boxes.InvertOutput);
+  InvertP1->setChecked(boxes.InvertP1);
+  InvertP2->setChecked(boxes.InvertP2);
+  InvertP3->setChecked(boxes.InvertP3);
+  StartTransmitter(settings_, {.ShowTime = ShowTime,
+                               .ShowLamp = ShowLamp,
+                               .ToneChecked = ToneChecked,
+                               .InvertOutputChecked = InvertOutputChecked,
+                               .ParityInverted = ParityInverted,
+                               .ShowClockSync = ShowClockSync,
+                               .SecondShown = FitLabels});
 
   const platform::InstanceGuard guard = platform::CreateInstanceGuard(kInstanceGuardName);
   InstanceMutex = guard.handle;
@@ -191,16 +165,13 @@ void TForm1::StartProgram() {
     ShowMessageBox("Application already running", "Error");
     Terminate();
   }
-  const platform::PortOpening port = output::AddPort(settings_.PortName.c_str(), false);
-  if (port.handle == platform::kNoPort) {
-    ReportOpenFailure(settings_.PortName, port);
-    ShowMessageBox(("Failure to open " + settings_.PortName).c_str(), "Error");
+  for (const std::string& name : OpenPorts(settings_, false)) {
+    ShowMessageBox(("Failure to open " + name).c_str(), "Error");
     Terminate();
   }
 }
 
 void TForm1::CleanUp() {
-  output::ClosePorts();
+  StopTransmitter();
   platform::ReleaseInstanceGuard(InstanceMutex);
-  platform::StopTone();
 }

@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/port_listing.h"
+#include "app/unattended.h"
 #include "platform/console.h"
 #include "platform/stop_request.h"
 
@@ -30,12 +31,22 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (commandLine.settings.NoWindow) {
+    QCoreApplication application(argc, argv);  // no display is needed, and none is opened
+    return RunWithoutWindow(commandLine.settings);
+  }
+
   QApplication application(argc, argv);
+  // Told to end by the system, the program ends as when its window is closed: CleanUp, then status 0; a box that
+  // start-up still shows is closed first.
+  platform::CallOnStopRequest(&application, [] {
+    if (!StopDuringStartUp() && Form1 != nullptr) Form1->close();
+  });
   try {
     TForm1 window(commandLine.settings);  // sets Form1; building it runs StartProgram and starts Timer1
-    // Told to end by the system, the program ends as when its window is closed: CleanUp, then status 0.
-    platform::CallOnStopRequest(&window, [] { Form1->close(); });
-    if (!TerminationRequested()) {
+    if (StopRequested()) {
+      window.close();
+    } else if (!TerminationRequested()) {
       Form1->show();
       QApplication::exec();
     }

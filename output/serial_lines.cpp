@@ -49,9 +49,9 @@ bool PulseHeldBack = false;  // the gate was closed as the running pulse began
 // The one report line, composed after the tick's line changes.
 char ReportLine[2 * platform::kDevicePathSize + 256];
 
-void Report(const char* format, const Port& port, const char* reason = "") {
+void Report(platform::Severity severity, const char* format, const Port& port, const char* reason = "") {
   std::snprintf(ReportLine, sizeof ReportLine, format, port.title, reason);
-  Links.Report(ReportLine);
+  Links.Report(severity, ReportLine);
 }
 
 void Open(Port& port) {
@@ -94,12 +94,14 @@ void ReportWhatChanged(Port& port) {
   char reason[128];
   if (port.lossToReport) {
     platform::DescribeSystemError(port.lostBecause, reason, sizeof reason);
-    Report("lost the port %s: changing its lines: %s; trying it again every second", port, reason);
+    Report(platform::Severity::Error, "lost the port %s: changing its lines: %s; trying it again every second", port,
+           reason);
     port.lossToReport = false;
   }
   if (port.away) return;
   if (port.linesSet && port.backToReport) {
-    Report(port.openedOnce ? "the port %s is back; the pulses go on from the next second"
+    Report(platform::Severity::Notice,
+           port.openedOnce ? "the port %s is back; the pulses go on from the next second"
                            : "the port %s is open now; the pulses go on from the next second",
            port);
     port.backToReport = false;
@@ -109,11 +111,13 @@ void ReportWhatChanged(Port& port) {
   port.reported = port.failure;
   platform::DescribeSystemError(port.failure, reason, sizeof reason);
   if (port.failure == 0) {
-    Report("the port %s takes its line changes now", port);
+    Report(platform::Severity::Notice, "the port %s takes its line changes now", port);
   } else if (!port.tookLines) {
-    Report("the port %s does not take line changes: %s; only the lamp shows the pulses", port, reason);
+    Report(platform::Severity::Warning, "the port %s does not take line changes: %s; only the lamp shows the pulses",
+           port, reason);
   } else {
-    Report("changing the lines of the port %s failed: %s; tried again at every tick", port, reason);
+    Report(platform::Severity::Warning, "changing the lines of the port %s failed: %s; tried again at every tick", port,
+           reason);
   }
 }
 
@@ -160,6 +164,20 @@ void SetPulse(bool on) {
     SetLines(port, on, lineLevel);
   }
   for (Port& port : std::span(Ports, PortCount)) ReportWhatChanged(port);
+}
+
+void DescribePorts(char* text, std::size_t size) {
+  std::size_t used = 0;
+  for (const bool away : {false, true}) {
+    const char* before = away ? (used > 0 ? "; waiting for " : "waiting for ") : "on ";
+    for (const Port& port : std::span(Ports, PortCount)) {
+      if (port.away != away || used >= size) continue;
+      const int written = std::snprintf(text + used, size - used, "%s%s", before, port.title);
+      used += written > 0 ? static_cast<std::size_t>(written) : 0;
+      before = " and ";
+    }
+  }
+  if (PortCount == 0 && size > 0) std::snprintf(text, size, "on no port");
 }
 
 void ClosePorts() {

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "platform/report.h"
 #include "platform/serial_port.h"
 
 // The pulse output: the lamp, and the DTR and RTS lines of every port driven, always in opposite senses.
@@ -14,7 +16,7 @@ namespace output {
 struct PulseLinks {
   void (*ShowLamp)(bool on) = nullptr;
   bool (*InvertOutputChecked)() = nullptr;
-  void (*Report)(const char* line) = nullptr;
+  void (*Report)(platform::Severity severity, const char* line) = nullptr;
 };
 
 extern PulseLinks Links;
@@ -53,6 +55,9 @@ platform::PortOpening AddPort(const char* name, bool waitForIt);
 //
 // A pulse that begins while HoldingPulses is held back for its whole length.
 void SetPulse(bool on);
+
+// Where the pulses go, for a line on what is sent: "on COM1 (/dev/ttyS0) and /dev/ttyUSB0; waiting for COM3".
+void DescribePorts(char* text, std::size_t size);
 
 // Gives every port back, without setting the lines first; closing may clear them (platform::CloseSerialPort).
 // A port that has gone is no longer tried, and the pulse output is as it was before the first port was added.

@@ -23,8 +23,13 @@ TEST(CommandLineTest, FormsAcceptedAndRefused) {
       {{}, Then::OpenWindow, "/dev/ttyS0"},
       {{"--port=com12"}, Then::OpenWindow, "/dev/ttyS11"},
       {{"--port", "/dev/serial/by-id/usb-A-if00"}, Then::OpenWindow, "/dev/serial/by-id/usb-A-if00"},
+      {{"--port", "COM2", "--port=/dev/ttyUSB0"}, Then::OpenWindow, "/dev/ttyS1 /dev/ttyUSB0"},
+      {{"--port", "COM1", "--port", "/dev/ttyS0"},
+       Then::Exit,
+       "velkorin: --port '/dev/ttyS0': that port is named twice."},
+      {{"--tone", "yes"}, Then::Exit, "velkorin: --tone 'yes': give on or off."},
       {{"--list-ports", "--port", "COM2"}, Then::ListPorts, "/dev/ttyS1"},
-      {{"-h"}, Then::Exit, "  --port <name>   The serial port to use: COMn (COM1 is /dev/ttyS0) or a device"},
+      {{"-h"}, Then::Exit, "  --port <name>             The serial port to use: COMn (COM1 is /dev/ttyS0)"},
       {{"--port", "ttyUSB0"}, Then::Exit, "velkorin: 'ttyUSB0' names no serial port: give COMn (COM1 is"},
       {{"--port"}, Then::Exit, "velkorin: Missing value after '--port'.\nTry 'velkorin --help' for the options.\n"},
       {{"--ports"}, Then::Exit, "velkorin: Unknown option 'ports'."},
@@ -36,11 +41,26 @@ TEST(CommandLineTest, FormsAcceptedAndRefused) {
     EXPECT_EQ(parsed.then, then);
     const bool refused = std::string(expected).starts_with("velkorin: ");
     EXPECT_EQ(parsed.exitStatus, refused ? kRefused : 0);
-    char device[platform::kDevicePathSize] = "";
-    platform::DevicePathFor(parsed.settings.PortName.c_str(), device);
-    const std::string got = then != Then::Exit ? device : refused ? parsed.standardError : parsed.standardOutput;
+    std::string devices;
+    for (const std::string& name : parsed.settings.PortNames) {
+      char device[platform::kDevicePathSize] = "";
+      platform::DevicePathFor(name.c_str(), device);
+      devices += (devices.empty() ? "" : " ") + std::string(device);
+    }
+    const std::string got = then != Then::Exit ? devices : refused ? parsed.standardError : parsed.standardOutput;
     EXPECT_TRUE(then == Then::Exit ? got.find(expected) != std::string::npos : got == expected) << got;
   }
+}
+
+// Each box as it starts: the defaults, and each one set.
+TEST(CommandLineTest, BoxesSetFromTheCommandLine) {
+  const auto boxes = [](const QStringList& arguments) {
+    const BoxStates b = ParseCommandLine(QStringList{"velkorin"} + arguments).settings.Boxes;
+    return std::vector<bool>{b.Tone, b.InvertOutput, b.InvertP1, b.InvertP2, b.InvertP3};
+  };
+  EXPECT_EQ(boxes({}), (std::vector<bool>{false, true, false, false, false}));
+  EXPECT_EQ(boxes({"--tone=on", "--invert-output", "off", "--invert-p1=on", "--invert-p2=on", "--invert-p3=on"}),
+            (std::vector<bool>{true, false, true, true, true}));
 }
 
 // --start values, read as local times in the process's zone, here Berlin's by rule.

@@ -110,7 +110,9 @@ TEST(ClockSyncTest, ShownOnTheTooltipsAndGatingThePulses) {
       SCOPED_TRACE(testing::Message() << row.shown << (requireSync ? ", --require-sync" : ""));
       KernelSays = platform::ClockSyncFromKernel(row.clockState, row.status, row.estimatedErrorUs, 16'000'000);
       simulated::Restart();
-      TForm1 form(Settings{.RequireSync = requireSync, .Start = {}});
+      Settings settings;
+      settings.RequireSync = requireSync;
+      TForm1 form(settings);
       const bool synchronised = row.shownWhileHeld == nullptr;
       TickAt({2025, 5, 14, 23, 33, 30});
       EXPECT_EQ(form.Image1->isHidden(), requireSync) << "before the first minute mark";

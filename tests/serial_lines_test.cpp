@@ -20,8 +20,9 @@ class SerialLinesTest : public SimulatedClockTest {
  protected:
   void SetUp() override {
     SimulatedClockTest::SetUp();
-    output::Links = {[](bool on) { LampOn = on; }, [] { return true; },
-                     [](const char* line) { recording_port::Calls.push_back(std::string("report: ") + line); }};
+    output::Links = {
+        [](bool on) { LampOn = on; }, [] { return true; },
+        [](platform::Severity, const char* line) { recording_port::Calls.push_back(std::string("report: ") + line); }};
     timecode::Links.SetPulse = output::SetPulse;
     recording_port::Missing = false;
     recording_port::LineError = 0;

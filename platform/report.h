@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The program's reports, one line each, where whoever runs it reads them: standard error, with the line's
+// severity in front when standard error is the journal (a systemd service); the event log when the program runs as a
+// Windows service.
+
+namespace platform {
+
+// As syslog numbers them, which the journal takes in front of a line.
+enum class Severity { Error = 3, Warning = 4, Notice = 5, Info = 6 };
+
+// Writes the line, which has no line break, in one piece.
+void Report(Severity severity, const char* line);
+
+}  // namespace platform

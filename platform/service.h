@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <chrono>
+
+// What the program tells the service manager that started it, if one did: systemd through its notification socket
+// (NOTIFY_SOCKET), the Service Control Manager on Windows. Without one, each does nothing.
+
+namespace platform {
+
+// Started, with its ports open or being waited for.
+void TellReady();
+
+// What it is doing, in a line for the manager to show (systemctl status).
+void TellStatus(const char* line);
+
+// Told to stop, and stopping.
+void TellStopping();
+
+// How often the manager wants to hear that the program is alive, or zero if it does not.
+std::chrono::microseconds AliveInterval();
+
+// Alive: called from the tick, so that a program whose ticks have stopped falls silent and is restarted.
+void TellAlive();
+
+}  // namespace platform
