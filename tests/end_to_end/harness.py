@@ -10,7 +10,7 @@ import tempfile, time
 
 PROGRAM = os.environ.get("VELKORIN_PROGRAM", "")
 PORT = "/dev/ttyS0"
-TRACED = "open,openat,ioctl,read,write,writev,pwrite64,close,flock,fcntl,dup,dup2,dup3,timerfd_create"
+TRACED = "open,openat,ioctl,read,write,writev,pwrite64,close,flock,fcntl,dup,dup2,dup3,timerfd_create,connect"
 LINE_CHANGE = re.compile(r"\d+, (TIOCMBI[CS]), \[TIOCM_(DTR|RTS)\]$")
 # With InvertOutput checked, as at every start: a pulse clears RTS and sets DTR, every idle tick the reverse. A
 # pseudo-terminal refuses the clear (ENOTTY), and the set is then not tried: only the clear shows, at every tick.
@@ -50,8 +50,8 @@ def opened(events, path):
 
 
 def port_events(events, port=PORT):
-    """The one opening of the port and the calls made on its descriptor from then until it is closed."""
-    (opening,) = opened(events, port)
+    """The one opening of the port that succeeded and the calls made on its descriptor from then until it is closed."""
+    (opening,) = [event for event in opened(events, port) if event.result >= 0]
     after = [event for event in events if event.time >= opening.time and event.fd == opening.result]
     return opening, after[:next((at + 1 for at, event in enumerate(after) if event.call == "close"), None)]
 
@@ -61,12 +61,12 @@ def line_changes(events):
             if (found := LINE_CHANGE.search(event.args))]
 
 
-def ticks(events):
+def ticks(events, port=PORT):
     """Per expiry of the tick timer, the line changes tried, 'P' a pulse, 'I' the idle level, '.' none, and when: as the
     first was made, or else as the timer was read; up to the first that found the port hung up (EIO), as ending a run
     may do."""
     (timer,) = [event for event in events if event.call == "timerfd_create"]
-    on_port, per_tick = set(port_events(events)[1]), []
+    on_port, per_tick = set(port_events(events, port)[1]), []
     for event in events:
         if event.call == "read" and event.fd == timer.result and event.time > timer.time and event.result == 8:
             per_tick.append((event.time, ()))
@@ -80,11 +80,11 @@ def ticks(events):
     return [(at, TICK_CHANGES[changes]) for at, changes in per_tick[:-1]]
 
 
-def frames(events):
+def frames(events, port=PORT):
     """The bits of each whole minute sent: the pulses, each from a 'P' to the next 'I', in periods of the 10 ms grid
     that the ticks fall in, and the minute marks, each a pulse start more than 150 periods after the one before."""
     pulses, began = [], None
-    for at, tick in ticks(events):
+    for at, tick in ticks(events, port):
         at = int(at * 100)
         if tick == "P" and began is None:
             began = at
@@ -152,12 +152,12 @@ class Session:
             self.stop(run)
         shutil.rmtree(self.directory, ignore_errors=True)
 
-    def start(self, name="program", args=()):
+    def start(self, name="program", args=(), env=None):
         log = os.path.join(self.directory, name)
         with open(log + ".out", "w") as output, open(log + ".err", "w") as errors:
             self.runs.append(Run(subprocess.Popen(
-                ["strace", "-ff", "-ttt", "-s", "16", "--seccomp-bpf", "-e", f"trace={TRACED}", "-o", log + ".trace",
-                 PROGRAM, *args], env=self.env, stdout=output, stderr=errors, start_new_session=True), log))
+                ["strace", "-ff", "-ttt", "-s", "96", "--seccomp-bpf", "-e", f"trace={TRACED}", "-o", log + ".trace",
+                 PROGRAM, *args], env=env or self.env, stdout=output, stderr=errors, start_new_session=True), log))
         return self.runs[-1]
 
     @staticmethod

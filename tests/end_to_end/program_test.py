@@ -2,7 +2,7 @@
 """The real program as a user runs it, under strace and scripts/masked, with VELKORIN_PROGRAM naming it: its port,
 its lines, a second copy kept out, its end when told to stop, and a port and a start time chosen on the command line."""
 
-import os, pathlib, signal, unittest
+import os, pathlib, signal, socket, threading, time, unittest
 
 from harness import IDLE, PORT, PULSE, Session, decode, frames, line_changes, opened, port_events, require_masked_port
 from harness import wait_for
@@ -41,6 +41,15 @@ class ToldToStop(unittest.TestCase):
                 self.assertEqual(run.process.wait(timeout=10), 0)
                 self.assertEqual(port_events(run.events())[1][-1].call, "close")
 
+    def test_told_while_a_start_up_box_waits_for_an_answer(self):
+        with Session() as session:
+            first = session.start("first")
+            wait_for(first.line_changes, 15, "line changes")
+            second = session.start("second")  # its box, "Application already running", waits for an answer
+            wait_for(lambda: [event for event in second.events() if event.call == "flock"], 15, "its guard")
+            os.killpg(second.process.pid, signal.SIGTERM)
+            self.assertEqual(second.process.wait(timeout=10), 0)
+
 
 class ChoosingThePort(unittest.TestCase):
     def test_a_chosen_port_driven_the_list_opening_no_terminal_and_a_command_line_refused_at_once(self):
@@ -71,6 +80,50 @@ class ChosenStart(unittest.TestCase):
             wait_for(lambda: run.line_changes() and list(frames(run.events())), 90, "a whole minute")
             session.stop(run)
             self.assertEqual([decode(bits) for bits in frames(run.events())], ["2027-10-31 02:00 CET A1"])
+
+
+class Unattended(unittest.TestCase):
+    def test_no_window_two_ports_one_late_and_the_service_manager_told(self):
+        master, stand_in = os.openpty()
+        with Session() as session, open(master), open(stand_in), socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM) as manager:
+            late = os.path.join(session.directory, "late-adapter")
+            manager.bind(os.path.join(session.directory, "notify"))
+            told = []  # what the program told its manager, and when
+            threading.Thread(target=lambda: [told.append((time.monotonic(), manager.recv(4096).decode()))
+                                             for _ in iter(int, 1)], daemon=True).start()
+            env = {name: value for name, value in session.env.items()
+                   if name not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+            env.update(NOTIFY_SOCKET=manager.getsockname(), WATCHDOG_USEC="2000000")
+            run = session.start("unattended", ["--no-window", "--port", "COM1", "--port", late, "--start",
+                                               "2027-06-01 11:59:50"], env)
+            wait_for(run.line_changes, 15, "line changes")
+            time.sleep(2)
+            os.symlink(os.ttyname(stand_in), late)  # as udev makes the stable name of an adapter plugged in
+            appeared = time.time()
+            wait_for(lambda: (events := run.events()) and [opening for opening in opened(events, late)
+                                                            if opening.result >= 0] and list(frames(events, late)),
+                     100, "a whole minute on the late port")
+            self.assertEqual(session.start("second", ["--no-window"], env).process.wait(timeout=10), 1)
+            session.stop(run)
+            self.assertEqual(run.process.returncode, 0)
+
+            events = run.events()
+            self.assertLess(port_events(events, late)[1][0].time - appeared, 1.5, "the late port's first pulse")
+            for port in (PORT, late):
+                self.assertIn("2027-06-01 12:01 CEST", [decode(bits) for bits in frames(events, port)], port)
+            self.assertEqual([event.args for event in events if event.call == "connect"
+                              and ("X11" in event.args or "wayland" in event.args)], [], "a display tried")
+            messages = [message for _, message in told]
+            self.assertEqual((messages[0], messages[-1]), ("READY=1", "STOPPING=1"))
+            status = f"STATUS=Sending 12:01 CEST on COM1 (/dev/ttyS0) and {late}; PC clock "  # and its state here
+            self.assertTrue([message for message in messages if message.startswith(status)], messages)
+            alive = [at for at, message in told if message == "WATCHDOG=1"]
+            self.assertLess(max(later - earlier for earlier, later in zip(alive, alive[1:])), 2.0, "the watchdog")
+            errors = pathlib.Path(run.log + ".err").read_text()
+            self.assertEqual(errors.count(f"cannot open the port {late}: No such file or directory; trying it again "
+                                          "every second"), 1, errors)
+            self.assertIn("Application already running",
+                          pathlib.Path(session.runs[-1].log + ".err").read_text())
 
 
 if __name__ == "__main__":
