@@ -87,8 +87,8 @@ ChosenStart ParseStartTime(std::string_view text) {
 CommandLine ParseCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      QStringLiteral("Sends the PC clock's time as a DCF77 time code on a serial port's "
-                     "DTR and RTS lines."));
+      QStringLiteral("Sends the PC clock's time as a long-wave time code (DCF77, MSF, WWVB or JJY) on a serial "
+                     "port's DTR and RTS lines."));
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
 #ifdef _WIN32
@@ -106,10 +106,14 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   const QCommandLineOption requireSync(
       QStringLiteral("require-sync"),
       QStringLiteral("Send nothing while the PC's clock is not synchronised; start again at a minute mark."));
+  const QCommandLineOption code(QStringLiteral("code"),
+                                QStringLiteral("The time code sent: dcf77 (Germany), msf (United Kingdom), wwvb "
+                                               "(United States) or jjy (Japan). Default: dcf77."),
+                                QStringLiteral("name"));
   const QCommandLineOption zone(
       QStringLiteral("zone"),
       QStringLiteral("Send the local time of the time zone <name>, an IANA name such as Europe/Berlin, with its "
-                     "summer time. Default: the system's zone."),
+                     "summer time: for DCF77 (default: the system's zone) and MSF (default: Europe/London)."),
       QStringLiteral("name"));
   const QCommandLineOption start(
       QStringLiteral("start"),
@@ -123,7 +127,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       QStringLiteral("no-window"),
       QStringLiteral("Run without a window or display, as a service does: reports on standard error, a port that "
                      "cannot be opened tried again every second."));
-  parser.addOptions({port, listPorts, requireSync, zone, start, frames, noWindow});
+  parser.addOptions({port, listPorts, requireSync, code, zone, start, frames, noWindow});
 #ifdef _WIN32
   const QCommandLineOption service(
       QStringLiteral("service"),
@@ -203,11 +207,26 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   if (commandLine.settings.RequireSync && platform::ReadClockSync().sync == platform::ClockSync::Unknown) {
     return Refused(QStringLiteral("--require-sync: this system does not tell whether its clock is synchronised."));
   }
-  // Before --start, which is read in the zone.
-  if (parser.isSet(zone) && !platform::UseZone(parser.value(zone).toLocal8Bit().constData())) {
+  if (parser.isSet(code)) {
+    const QString name = parser.value(code);
+    const auto chosen =
+        std::find_if(std::begin(timecode::kCodes), std::end(timecode::kCodes),
+                     [&](const timecode::TimeCode* known) { return name == QLatin1String(known->Name); });
+    if (chosen == std::end(timecode::kCodes)) {
+      return Refused(QStringLiteral("--code '%1': give dcf77, msf, wwvb or jjy.").arg(name));
+    }
+    commandLine.settings.Code = *chosen;
+  }
+  // The zone the code's time is taken in, before --start, which is read in it.
+  const timecode::TimeCode& sent = *commandLine.settings.Code;
+  if (parser.isSet(zone) && !sent.ZoneChoosable) {
+    return Refused(QStringLiteral("--zone: %1 always carries %2 time.").arg(sent.Title, sent.Zone));
+  }
+  const QString zoneName = parser.isSet(zone) ? parser.value(zone) : QString::fromLatin1(sent.Zone);
+  if (!zoneName.isEmpty() && !platform::UseZone(zoneName.toLocal8Bit().constData())) {
     return Refused(QStringLiteral("--zone '%1': there is no such time zone; give an IANA name such as "
                                   "Europe/Berlin.")
-                       .arg(parser.value(zone)));
+                       .arg(zoneName));
   }
   commandLine.settings.Frames = parser.isSet(frames);
   if (parser.isSet(start)) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "timecode/codes.h"
+
 // The command line, read once at start-up into plain settings for the parts of the program that need them.
 
 // The check boxes as they start: the window shows them so, and without a window they stay so.
@@ -19,6 +21,7 @@ struct BoxStates {
 
 // How the program is to run.
 struct Settings {
+  const timecode::TimeCode* Code = &timecode::kDcf77;  // --code: the time code sent
   // As the user gave them, each COMn or on Linux a device path; every one carries the same pulses.
   std::vector<std::string> PortNames = {"COM1"};
   // --require-sync: send nothing while the PC's clock is not synchronised.

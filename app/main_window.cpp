@@ -151,6 +151,14 @@ void TForm1::StartProgram() {
   InvertP1->setChecked(boxes.InvertP1);
   InvertP2->setChecked(boxes.InvertP2);
   InvertP3->setChecked(boxes.InvertP3);
+  // Each parity box sends the matching parity bit of the code wrong; a code without one leaves its box disabled.
+  const timecode::TimeCode& code = *settings_.Code;
+  for (int box = 0; QCheckBox * invert : {InvertP1, InvertP2, InvertP3}) {
+    const char* bit = code.ParityBoxes[box++];
+    invert->setEnabled(bit != nullptr);
+    invert->setToolTip(bit != nullptr ? QString::fromLatin1(bit)
+                                      : QStringLiteral("%1 has no parity bit for this box").arg(code.Title));
+  }
   StartTransmitter(settings_, {.ShowTime = ShowTime,
                                .ShowLamp = ShowLamp,
                                .ToneChecked = ToneChecked,

@@ -49,6 +49,7 @@ void TellStatus() {
 
 void StartTransmitter(const Settings& settings, const TransmitterHost& host) {
   Host = host;
+  timecode::Code = settings.Code;
   timecode::Links = {
       .ReadClock = platform::ReadLocalClock,
       .SetPulse = output::SetPulse,

@@ -48,16 +48,18 @@ timecode::ClockReading LocalClockAt(std::int64_t unixSeconds, KernelLeap kernel)
   const std::int64_t minuteStart = unixSeconds - reading.Now.Second;
   std::int64_t mark = minuteStart + 60;
   reading.NextMinuteMark = ZonedTime(mark);
-  reading.SecondsToLeapSecond = SecondsToCountedLeapSecond(mark);
 
   // A zone that counts leap seconds shows second 60 where one is inserted: the minute mark comes a second later.
   // Elsewhere the kernel inserts one by showing the UTC day's last second twice, or deletes one by skipping it,
   // in the minute that ends the UTC day; its clock never shows second 60, so the engine is told so here.
   const std::int64_t dayEnd = (unixSeconds / kSecondsPerDay + 1) * kSecondsPerDay;
-  if (reading.NextMinuteMark.Second == 60) {
+  const bool countedLeapSecond = reading.NextMinuteMark.Second == 60;
+  if (countedLeapSecond) {
     reading.SecondsInMinute = 61;
     reading.NextMinuteMark = ZonedTime(++mark);
-  } else if (kernel.inserting || kernel.pending != 0) {
+  }
+  reading.SecondsToLeapSecond = SecondsToCountedLeapSecond(mark);
+  if (!countedLeapSecond && (kernel.inserting || kernel.pending != 0)) {
     if (mark == dayEnd) reading.SecondsInMinute = kernel.inserting ? 61 : 60 + kernel.pending;
     if (kernel.inserting) reading.Now.Second = 60;
     // A deletion has never happened, and the codes announce none: its minute only ends a second early.

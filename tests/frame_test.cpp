@@ -79,6 +79,58 @@ TEST_F(SimulatedClockTest, EveryFrameDecodesToTheComingMinuteMark) {
   EXPECT_EQ(pclose(decoder), 0);
 }
 
+// The other codes over the minutes that are hard for each, read by its own strict decoder (tests/end_to_end/codes.py)
+// and held to the zone database: a leap year's end (day 366) and its 29 February, the changes of summer time in
+// the code's country, a leap second in a zone that counts it, and for JJY the call sign's minutes and the day its
+// leap second is first announced, for WWVB the first day of the month that ends in one.
+TEST_F(SimulatedClockTest, EveryCodesFramesDecode) {
+  using timecode::kJjy, timecode::kMsf, timecode::kWwvb;
+  struct Run {
+    const timecode::TimeCode* code;
+    const char* zone;
+    sys_seconds from;
+    minutes length = 4min;
+  };
+  const sys_seconds leap = sys_days{2017y / January / 1} + 26s;  // a right/ zone's count, its leap seconds in it
+  const sys_seconds yearEnd = sys_days{2029y / January / 1} - 2min, leapDay = sys_days{2028y / February / 29} - 2min;
+  const Run kRuns[] = {
+      {&kMsf, "Europe/London", yearEnd},
+      {&kMsf, "Europe/London", leapDay},
+      {&kMsf, "Europe/London", sys_days{2027y / March / 28} - 2min, 64min},
+      {&kMsf, "Europe/London", sys_days{2027y / October / 31} - 2min, 64min},
+      {&kMsf, "right/Europe/London", leap - 3min, 5min},
+      {&kWwvb, "UTC", yearEnd},
+      {&kWwvb, "UTC", leapDay},
+      {&kWwvb, "UTC", sys_days{2027y / March / 14} - 2min},
+      {&kWwvb, "UTC", sys_days{2027y / March / 15} - 2min},
+      {&kWwvb, "UTC", sys_days{2027y / November / 7} - 2min},
+      {&kWwvb, "UTC", sys_days{2027y / November / 8} - 2min},
+      {&kWwvb, "right/UTC", leap - 3min, 5min},
+      {&kWwvb, "right/UTC", sys_days{2016y / December / 1} + 26s - 2min},
+      {&kJjy, "Asia/Tokyo", yearEnd - 9h},
+      {&kJjy, "Asia/Tokyo", leapDay - 9h},
+      {&kJjy, "Asia/Tokyo", sys_days{2027y / June / 1} + 3h + 13min},
+      {&kJjy, "Asia/Tokyo", sys_days{2027y / June / 1} + 3h + 43min},
+      {&kJjy, "right/Asia/Tokyo", leap - 3min, 5min},
+      {&kJjy, "right/Asia/Tokyo", sys_days{2016y / December / 2} + 26s - 2min},
+  };
+  FILE* decoder = popen("python3 -B " CODES_DECODER, "w");
+  ASSERT_NE(decoder, nullptr);
+  for (const auto& [code, zone, from, length] : kRuns) {
+    SetUp();
+    timecode::Code = code;
+    ASSERT_TRUE(platform::UseZone(zone)) << zone;
+    Now = from - 3s;
+    RunUntil(from + length + 1s);
+    for (const auto& [begun, seconds] : SentMinutes()) {
+      std::fprintf(decoder, "%s %s %lld", code->Name, zone, static_cast<long long>(begun.time_since_epoch().count()));
+      for (const std::string& second : seconds) std::fprintf(decoder, " %s", second.c_str());
+      std::fputc('\n', decoder);
+    }
+  }
+  EXPECT_EQ(pclose(decoder), 0);
+}
+
 // The year by remainder, so that 2100 is 00 again rather than a tenth decade the frame cannot carry; and the clock
 // the program reads is the system's, in its zone.
 TEST(Clock, YearWithinTheCenturyAndTheSystemsTime) {

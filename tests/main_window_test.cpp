@@ -77,7 +77,7 @@ TEST_F(MainWindowTest, EachCheckBoxActsWhereItIsRead) {
     timecode::LastSecond = static_cast<std::uint8_t>(second - 1);
     timecode::ParityCount = Beeps = 0;
     TickAt({2025, 5, 14, 23, 33, second});
-    return std::pair(int{timecode::Pattern.Stretches[0].End}, Beeps);
+    return std::pair(timecode::Pattern.Reduced(timecode::kShortPulseTicks), Beeps);
   };
   for (auto [box, second] : {std::pair{form.InvertP1, 28}, {form.InvertP2, 35}, {form.InvertP3, 58}, {form.Tone, 1}}) {
     const auto asBuilt = sent(second);

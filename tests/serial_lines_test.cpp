@@ -23,7 +23,10 @@ class SerialLinesTest : public SimulatedClockTest {
     output::Links = {
         [](bool on) { LampOn = on; }, [] { return true; },
         [](platform::Severity, const char* line) { recording_port::Calls.push_back(std::string("report: ") + line); }};
-    timecode::Links.SetPulse = output::SetPulse;
+    timecode::Links.SetPulse = [](bool on) {
+      Ticks.back().on = on;
+      output::SetPulse(on);
+    };
     recording_port::Missing = false;
     recording_port::LineError = 0;
     ASSERT_NE(output::AddPort("COM1", false).handle, platform::kNoPort);
@@ -81,6 +84,28 @@ TEST_F(SerialLinesTest, PortThatNeverTookItsLinesIsKeptAndToldOfOnce) {
             1);
   EXPECT_EQ(recording_port::Calls[1],
             "report: the port COM1 does not take line changes: Input/output error; only the lamp shows the pulses");
+}
+
+// Every kind of second of every code reaches the lines as the engine shaped it: at each tick DTR is set, RTS clear,
+// while the carrier is reduced, whether that begins the second (DCF77, MSF, WWVB) or ends it (JJY), and however fast
+// it changes (JJY's call sign in Morse, in minute 45 of Japan's time).
+TEST_F(SerialLinesTest, EachCodesSecondsReachTheLinesAsShaped) {
+  for (const timecode::TimeCode* code : timecode::kCodes) {
+    Restart();
+    timecode::Code = code;
+    if (code->Zone != nullptr) platform::UseZone(code->Zone);
+    Now = sys_days{2027y / June / 1} + 3h + 44min + 59s;
+    bool pulse = false;
+    int ticksOn = 0;
+    while (Now < sys_days{2027y / June / 1} + 3h + 46min) {
+      recording_port::Calls.clear();
+      RunUntil(Now + kTickPeriod);
+      for (const std::string& call : recording_port::Calls) pulse = call == "set DTR" || (pulse && call != "set RTS");
+      ASSERT_EQ(pulse, Ticks.back().on) << code->Name << " at " << (Now - sys_days{2027y / June / 1}).count();
+      ticksOn += pulse;
+    }
+    EXPECT_GT(ticksOn, 60 * 11) << code->Name;
+  }
 }
 
 // On a clock out of step from second 10 of one minute to second 10 of the next: the pulse begun in second 10 is sent,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/local_clock.h"
+#include "timecode/codes.h"
 #include "timecode/second_schedule.h"
 #include "timecode/tick_engine.h"
 #include "timecode/tick_links.h"
@@ -48,6 +49,7 @@ inline void Restart() {
   timecode::TickOfSecond = 0;
   timecode::LastTickCount = 0;
   timecode::Pattern = {};
+  timecode::Code = &timecode::kDcf77;
   Kernel = {};
   Ticks.clear();
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "timecode/codes.h"
 #include "timecode/tick_engine.h"
 #include "timecode/tick_links.h"
 
@@ -87,17 +88,27 @@ void ParitySecond(ParityBit parity) {
 SecondPattern BeginDcf77Second() {
   const std::uint8_t second = CurrentTime.Second;
   if (second >= Reading.SecondsInMinute - 1) return {};
-  Pulse = {.Stretches = {{0, kShortPulseTicks}}};
+  Pulse = {};
+  Pulse.Reduce(0, kShortPulseTicks);
   SecondSchedule(second);
-  Pulse.Symbol = Pulse.Stretches[0].End > kShortPulseTicks ? 1 : 0;
+  Pulse.Symbol = Pulse.Reduced(kShortPulseTicks) ? 1 : 0;
   return Pulse;
 }
 
 }  // namespace
 
-const TimeCode kDcf77 = {BeginDcf77Second, DescribeDcf77Frame};
+const TimeCode kDcf77 = {
+    .Name = "dcf77",
+    .Title = "DCF77",
+    .Zone = nullptr,
+    .ZoneChoosable = true,
+    .ParityBoxes = {"DCF77: the minute's parity, second 28", "DCF77: the hour's parity, second 35",
+                    "DCF77: the date's parity, second 58"},
+    .BeginSecond = BeginDcf77Second,
+    .DescribeFrame = DescribeDcf77Frame,
+};
 
-void LongPulse() { Pulse.Stretches[0].End += kLongPulseExtraTicks; }
+void LongPulse() { Pulse.Reduce(kShortPulseTicks, kShortPulseTicks + kLongPulseExtraTicks); }
 
 void SecondSchedule(std::uint8_t second) {
   const Entry entry = kSchedule[second];

@@ -27,6 +27,4 @@ void SecondSchedule(std::uint8_t second);
 // The frame as sent, grouped by field and read back; see TimeCode::DescribeFrame.
 void DescribeDcf77Frame(const SentMinute& minute, char* text, std::size_t size);
 
-extern const TimeCode kDcf77;
-
 }  // namespace timecode

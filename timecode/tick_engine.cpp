@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "timecode/second_schedule.h"
+#include "timecode/codes.h"
 #include "timecode/tick_links.h"
 
 namespace timecode {

@@ -13,21 +13,18 @@ namespace timecode {
 
 inline constexpr int kTicksPerSecond = 100;
 
-// The ticks of one second during which the carrier is reduced, counted in tick periods from the tick that began
-// the second: at most two stretches, each from Begin up to but not including End. The symbol says what the second
-// carries, in the code's own terms, for the frame shown afterwards.
+// The tick periods of one second during which the carrier is reduced, counted from the tick that began the second,
+// and the symbol the second carries, in the code's own terms, for the frame shown afterwards.
 struct SecondPattern {
-  struct Stretch {
-    std::uint8_t Begin = 0, End = 0;
-  };
-  Stretch Stretches[2] = {};
+  std::uint64_t Low = 0, High = 0;  // ticks 0 ... 63, 64 ... 99
   std::uint8_t Symbol = 0;
 
-  bool Reduced(int tick) const {
-    for (const Stretch& stretch : Stretches) {
-      if (tick >= stretch.Begin && tick < stretch.End) return true;
-    }
-    return false;
+  // Reduces the carrier from tick `begin` up to, not including, tick `end`.
+  constexpr void Reduce(int begin, int end) {
+    for (int tick = begin; tick < end; ++tick) (tick < 64 ? Low : High) |= std::uint64_t{1} << (tick % 64);
+  }
+  constexpr bool Reduced(int tick) const {
+    return tick >= 0 && tick < kTicksPerSecond && ((tick < 64 ? Low : High) >> (tick % 64) & 1U) != 0;
   }
 };
 
@@ -41,6 +38,15 @@ struct SentMinute {
 };
 
 struct TimeCode {
+  const char* Name;   // as --code takes it
+  const char* Title;  // as the user reads it
+  // The zone whose time the code carries (an IANA name), or nullptr for the system's; whether --zone may name
+  // another, as for a code that carries civil time.
+  const char* Zone;
+  bool ZoneChoosable;
+  // For each of the window's boxes Invert P1, P2 and P3: the parity bit it sends wrong, for its tooltip, or nullptr
+  // where the code has none to match.
+  const char* ParityBoxes[3];
   // Applies the code's rules to the second the engine has just begun (CurrentTime.Second, with the rest of the
   // engine's state for the minute), and says when its carrier is reduced. Called once per new second, on the tick
   // that notices it; allocates nothing.

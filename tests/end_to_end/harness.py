@@ -6,9 +6,10 @@ zone (a name in the zone database), the time_t at which the minute began in it, 
 60 pulses, or 61 in a minute with a leap second."""
 
 import calendar, collections, contextlib, datetime, glob, os, pathlib, re, shutil, signal, stat, subprocess, sys
-import tempfile, time
+import struct, tempfile, termios, time
 
 PROGRAM = os.environ.get("VELKORIN_PROGRAM", "")
+RECORDER = os.environ.get("VELKORIN_RECORDER", "")  # bench/ioctl_recorder.cpp: the line changes, timed
 PORT = "/dev/ttyS0"
 TRACED = "open,openat,ioctl,read,write,writev,pwrite64,close,flock,fcntl,dup,dup2,dup3,timerfd_create,connect"
 LINE_CHANGE = re.compile(r"\d+, (TIOCMBI[CS]), \[TIOCM_(DTR|RTS)\]$")
@@ -126,6 +127,20 @@ def decode(bits):
     return f"{date} {hour:02}:{minute:02} {'CEST' if bits[17] else 'CET'}{announced}"
 
 
+def recorded_seconds(path):
+    """The lines as the recorder saw them, per second of the clock: for each 10 ms period, '1' while the lines show a
+    pulse (with InvertOutput checked, from setting DTR to setting RTS), at the middle of the period."""
+    data = pathlib.Path(path).read_bytes()
+    changes = [(nanos, lines == termios.TIOCM_DTR) for nanos, request, lines in struct.iter_unpack("=qIi", data[8:])
+               if request == termios.TIOCMBIS]
+    seconds, at = {}, 0
+    for period in range(-(-changes[0][0] // 10_000_000), changes[-1][0] // 10_000_000):
+        while at + 1 < len(changes) and changes[at + 1][0] <= period * 10_000_000 + 5_000_000:
+            at += 1
+        seconds.setdefault(period // 100, []).append("1" if changes[at][1] else "0")
+    return {second: "".join(periods) for second, periods in seconds.items() if len(periods) == 100}
+
+
 class Run(collections.namedtuple("Run", "process log")):
     """One start of the program, traced by strace into <log>.trace.<thread>."""
 
@@ -158,6 +173,15 @@ class Session:
             self.runs.append(Run(subprocess.Popen(
                 ["strace", "-ff", "-ttt", "-s", "96", "--seccomp-bpf", "-e", f"trace={TRACED}", "-o", log + ".trace",
                  PROGRAM, *args], env=env or self.env, stdout=output, stderr=errors, start_new_session=True), log))
+        return self.runs[-1]
+
+    def start_recorded(self, name, args):
+        """The program on its own, its line changes recorded into <log>.lines, each answered as a serial port would."""
+        log = os.path.join(self.directory, name)
+        env = dict(self.env, LD_PRELOAD=RECORDER, IOCTL_RECORD_FILE=log + ".lines")
+        with open(log + ".err", "w") as errors:
+            self.runs.append(Run(subprocess.Popen([PROGRAM, *args], env=env, stdout=subprocess.DEVNULL, stderr=errors,
+                                                  start_new_session=True), log))
         return self.runs[-1]
 
     @staticmethod

@@ -2,9 +2,12 @@
 """The real program as a user runs it, under strace and scripts/masked, with VELKORIN_PROGRAM naming it: its port,
 its lines, a second copy kept out, its end when told to stop, and a port and a start time chosen on the command line."""
 
-import os, pathlib, signal, socket, threading, time, unittest
+import contextlib, os, pathlib, signal, socket, threading, time, unittest
 
-from harness import IDLE, PORT, PULSE, Session, decode, frames, line_changes, opened, port_events, require_masked_port
+import codes
+
+from harness import IDLE, PORT, PULSE, Session, decode, frames, line_changes, opened, port_events, recorded_seconds
+from harness import require_masked_port
 from harness import wait_for
 
 
@@ -80,6 +83,37 @@ class ChosenStart(unittest.TestCase):
             wait_for(lambda: run.line_changes() and list(frames(run.events())), 90, "a whole minute")
             session.stop(run)
             self.assertEqual([decode(bits) for bits in frames(run.events())], ["2027-10-31 02:00 CET A1"])
+
+
+class EveryCode(unittest.TestCase):
+    def test_each_code_read_from_the_wire_by_its_own_decoder(self):
+        # Each at a chosen start, a minute that is hard for it; all three at once, each with a port and guard of its own.
+        wanted = {"msf": ("2027-03-28 00:58:50", codes.decode_msf, "2027-03-28 02:00 BST", "summer_time_warning"),
+                  "wwvb": ("2028-12-31 23:58:50", codes.decode_wwvb, "2028-12-31 23:59 UTC", "leap_year"),
+                  "jjy": ("2027-06-01 12:44:50", lambda minute: codes.decode_jjy(minute, 2027), "2027-06-01 12:45 JST",
+                          "call_sign_minute")}
+        with contextlib.ExitStack() as stack:
+            runs = {}
+            for code, (start, *_) in wanted.items():
+                master, stand_in = os.openpty()
+                stack.callback(os.close, master)
+                stack.callback(os.close, stand_in)
+                session = stack.enter_context(Session())
+                runs[code] = session.start_recorded(code, ["--no-window", "--code", code, "--port", os.ttyname(stand_in),
+                                                           "--start", start])
+            time.sleep(75)
+            for run in runs.values():
+                Session.stop(run)
+            for code, run in runs.items():
+                _, decode_minute, named, flag = wanted[code]
+                seconds = recorded_seconds(run.log + ".lines")
+                marker = "1" * 50 + "0" * 50 if code == "msf" else "1" * 80 + "0" * 20 if code == "wwvb" else \
+                    "0" * 20 + "1" * 80  # MSF's second 0; WWVB's and JJY's, after second 59's marker
+                decoded = [decode_minute([seconds[second + at] for at in range(60)]) for second in seconds
+                           if all(second + at in seconds for at in range(60)) and seconds[second] == marker and
+                           (code == "msf" or seconds.get(second - 1) == marker)]
+                self.assertIn(named, [minute for minute, _ in decoded], code)
+                self.assertTrue(all(flags[flag] for minute, flags in decoded if minute == named), code)
 
 
 class Unattended(unittest.TestCase):
