@@ -84,6 +84,15 @@ ChosenStart ParseStartTime(std::string_view text) {
   return {.moment = *first};
 }
 
+bool ParityInvertedBy(const BoxStates& boxes, timecode::ParityBit parity) {
+  switch (parity) {
+    case timecode::ParityBit::Minute: return boxes.InvertP1;
+    case timecode::ParityBit::Hour: return boxes.InvertP2;
+    case timecode::ParityBit::Date: return boxes.InvertP3;
+  }
+  return false;
+}
+
 CommandLine ParseCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
@@ -127,7 +136,29 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       QStringLiteral("no-window"),
       QStringLiteral("Run without a window or display, as a service does: reports on standard error, a port that "
                      "cannot be opened tried again every second."));
-  parser.addOptions({port, listPorts, requireSync, code, zone, start, frames, noWindow});
+  const QCommandLineOption noPort(QStringLiteral("no-port"),
+                                  QStringLiteral("Drive no serial port: the code goes to the sound device alone."));
+  const QCommandLineOption audio(QStringLiteral("audio"),
+                                 QStringLiteral("Play the code on this sound device as well, for a radio clock near "
+                                                "its speaker; default for the system's default device."),
+                                 QStringLiteral("device"));
+  const QCommandLineOption listAudio(
+      QStringLiteral("list-audio"),
+      QStringLiteral("Lists the sound devices by the names --audio takes, opening none."));
+  const QCommandLineOption audioRate(
+      QStringLiteral("audio-rate"),
+      QStringLiteral("The sound's frames a second: 48000 (default), or 192000 to send the carrier itself."),
+      QStringLiteral("rate"));
+  const QCommandLineOption audioFile(
+      QStringLiteral("audio-file"),
+      QStringLiteral("Write the code as sound into this WAV file, from the next minute mark after --start or now, "
+                     "opening no device, and end."),
+      QStringLiteral("file"));
+  const QCommandLineOption minutes(QStringLiteral("minutes"),
+                                   QStringLiteral("With --audio-file, how many whole minutes. Default: 1."),
+                                   QStringLiteral("count"));
+  parser.addOptions({port, listPorts, requireSync, code, zone, start, frames, noWindow, noPort, audio, listAudio,
+                     audioRate, audioFile, minutes});
 #ifdef _WIN32
   const QCommandLineOption service(
       QStringLiteral("service"),
@@ -170,7 +201,30 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   }
 
   CommandLine commandLine;
+  Settings& settings = commandLine.settings;
   if (parser.isSet(listPorts)) commandLine.then = CommandLine::Then::ListPorts;
+  if (parser.isSet(listAudio)) commandLine.then = CommandLine::Then::ListAudio;
+  if (parser.isSet(audioFile)) commandLine.then = CommandLine::Then::WriteAudioFile;
+  settings.AudioDevice = parser.value(audio).toLocal8Bit().toStdString();
+  settings.AudioFile = parser.value(audioFile).toLocal8Bit().toStdString();
+  for (const auto& [option, value, least, most] : {std::tuple(&audioRate, &settings.AudioRate, 8'000, 384'000),
+                                                   std::tuple(&minutes, &settings.Minutes, 1, 24 * 60)}) {
+    if (!parser.isSet(*option)) continue;
+    bool number = false;
+    *value = parser.value(*option).toInt(&number);
+    if (!number || *value < least || *value > most) {
+      return Refused(QStringLiteral("--%1 '%2': give a whole number from %3 to %4.")
+                         .arg(option->names().constFirst(), parser.value(*option))
+                         .arg(least)
+                         .arg(most));
+    }
+  }
+  if (parser.isSet(minutes) && !parser.isSet(audioFile))
+    return Refused(QStringLiteral("--minutes: give --audio-file."));
+  if (parser.isSet(noPort) && (parser.isSet(port) || !parser.isSet(audio))) {
+    return Refused(QStringLiteral("--no-port: give --audio, and no --port."));
+  }
+  if (parser.isSet(noPort)) settings.PortNames.clear();
   if (parser.isSet(port)) {
     std::vector<std::string>& names = commandLine.settings.PortNames;
     std::vector<std::string> devices;
@@ -197,6 +251,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       return Refused(QStringLiteral("--%1 '%2': give on or off.").arg(box.option.names().constFirst(), value));
     }
     commandLine.settings.Boxes.*box.state = value == QLatin1String("on");
+  }
+  // The beep would want the sound device the code is played on.
+  if (settings.Boxes.Tone && !settings.AudioDevice.empty()) {
+    return Refused(QStringLiteral("--tone on: the sound device plays the time code (--audio)."));
   }
   commandLine.settings.NoWindow = parser.isSet(noWindow);
 #ifdef _WIN32

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "timecode/codes.h"
+#include "timecode/tick_links.h"
 
 // The command line, read once at start-up into plain settings for the parts of the program that need them.
 
@@ -36,12 +37,21 @@ struct Settings {
   bool Service = false;
   // --tone, --invert-output, --invert-p1, --invert-p2, --invert-p3.
   BoxStates Boxes;
+  // --audio: the sound device the code is played on as well, or alone with --no-port (no port then); --audio-rate
+  // the frames a second asked of it. --audio-file, --minutes: that many whole minutes into a WAV file instead.
+  std::string AudioDevice;
+  int AudioRate = 48'000;
+  std::string AudioFile;
+  int Minutes = 1;
 };
+
+// Whether the parity bit is sent wrong by these box states.
+bool ParityInvertedBy(const BoxStates& boxes, timecode::ParityBit parity);
 
 // What the command line asks for: the window with these settings, the list of ports, or only a text and an
 // exit status, for --help and --version or for a command line that is refused.
 struct CommandLine {
-  enum class Then { OpenWindow, ListPorts, Exit };
+  enum class Then { OpenWindow, ListPorts, ListAudio, WriteAudioFile, Exit };
   Then then = Then::OpenWindow;
   Settings settings;
   int exitStatus = 0;          // 0 after --help or --version, kRefused for a command line refused

@@ -151,6 +151,11 @@ void TForm1::StartProgram() {
   InvertP1->setChecked(boxes.InvertP1);
   InvertP2->setChecked(boxes.InvertP2);
   InvertP3->setChecked(boxes.InvertP3);
+  // The sound device plays the time code, which the beep would interrupt.
+  if (!settings_.AudioDevice.empty()) {
+    Tone->setEnabled(false);
+    Tone->setToolTip(QStringLiteral("The sound device plays the time code (--audio)"));
+  }
   // Each parity box sends the matching parity bit of the code wrong; a code without one leaves its box disabled.
   const timecode::TimeCode& code = *settings_.Code;
   for (int box = 0; QCheckBox * invert : {InvertP1, InvertP2, InvertP3}) {

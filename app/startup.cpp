@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "app/application.h"
+#include "app/audio_file.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/port_listing.h"
@@ -30,6 +31,11 @@ int main(int argc, char** argv) {
     PrintPortList(stdout);
     return 0;
   }
+  if (commandLine.then == CommandLine::Then::ListAudio) {
+    PrintAudioDevices(stdout);
+    return 0;
+  }
+  if (commandLine.then == CommandLine::Then::WriteAudioFile) return WriteAudioFile(commandLine.settings, stderr);
 
   if (commandLine.settings.NoWindow) {
     QCoreApplication application(argc, argv);  // no display is needed, and none is opened

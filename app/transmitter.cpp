@@ -8,6 +8,7 @@
 
 #include "app/clock_sync_status.h"
 #include "app/frame_lines.h"
+#include "output/audio_output.h"
 #include "output/serial_lines.h"
 #include "platform/local_clock.h"
 #include "platform/port_error.h"
@@ -20,6 +21,7 @@ namespace {
 
 TransmitterHost Host;
 bool NewSecond = false;
+bool Sounding = false;  // --audio
 int StatusMinute = -1;  // the minute of the last status line
 // The ticks between two signs of life for the service manager, and those counted since the last.
 int TicksPerAliveSign = 0;
@@ -43,6 +45,21 @@ void TellStatus() {
                                                                               : "";
   std::snprintf(StatusLine + std::strlen(StatusLine), sizeof StatusLine - std::strlen(StatusLine), "%s", sync);
   platform::TellStatus(StatusLine);
+}
+
+// The next second's keying, told to the sound thread a second ahead, after the gate has heard of this one: the sound
+// leaves the device some tens of milliseconds after it is made.
+void FeedAudioAhead() {
+  const timecode::ClockReading& reading = timecode::Reading;
+  const std::int64_t second = reading.TickCount / timecode::kTicksPerSecond;
+  timecode::ClockReading next = reading;
+  if (reading.Now.Second + 1 < reading.SecondsInMinute) {
+    ++next.Now.Second;
+  } else {
+    next = platform::LocalClockAt(second + 1);
+  }
+  output::FeedAudio(second + 1 - platform::ClockOffsetSeconds,
+                    {.pattern = timecode::Code->PatternAt(next), .silent = output::HoldingPulses});
 }
 
 }  // namespace
@@ -73,7 +90,15 @@ void StartTransmitter(const Settings& settings, const TransmitterHost& host) {
   // Twice in each interval the manager allows, so that one late sign of life is not yet a missed one.
   TicksPerAliveSign = alive.count() > 0 ? std::max<int>(1, static_cast<int>(alive / timecode::kTickPeriod / 2)) : 0;
   TicksSinceAliveSign = 0;
-  platform::StartTone();
+  Sounding = !settings.AudioDevice.empty();
+  if (Sounding) {
+    output::StartAudio({.device = settings.AudioDevice,
+                        .rate = settings.AudioRate,
+                        .carrierHz = settings.Code->CarrierHz,
+                        .reducedAmplitude = settings.Code->ReducedAmplitude});
+  } else {
+    platform::StartTone();
+  }
 }
 
 std::vector<std::string> OpenPorts(const Settings& settings, bool waitForThem) {
@@ -103,6 +128,7 @@ void TransmitterTick() {
   Host.SecondShown();
   RecordSecond();
   ShowClockSync();
+  if (Sounding) FeedAudioAhead();
   if (timecode::CurrentTime.Minute != StatusMinute) {
     StatusMinute = timecode::CurrentTime.Minute;
     TellStatus();
@@ -111,5 +137,9 @@ void TransmitterTick() {
 
 void StopTransmitter() {
   output::ClosePorts();
-  platform::StopTone();
+  if (Sounding) {
+    output::StopAudio();
+  } else {
+    platform::StopTone();
+  }
 }

@@ -19,14 +19,7 @@ BoxStates Switches;
 
 bool ToneChecked() { return Switches.Tone; }
 bool InvertOutputChecked() { return Switches.InvertOutput; }
-bool ParityInverted(timecode::ParityBit parity) {
-  switch (parity) {
-    case timecode::ParityBit::Minute: return Switches.InvertP1;
-    case timecode::ParityBit::Hour: return Switches.InvertP2;
-    case timecode::ParityBit::Date: return Switches.InvertP3;
-  }
-  return false;
-}
+bool ParityInverted(timecode::ParityBit parity) { return ParityInvertedBy(Switches, parity); }
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/audio_device.h"
 #include "platform/instance_guard.h"
 #include "platform/serial_port.h"
 #include "platform/tick_timer.h"
@@ -63,6 +64,24 @@ TEST(SerialPortTest, OpenErrorsSayWhatToDo) {
     platform::DescribeOpenError(error, path.c_str(), text, sizeof text);
     EXPECT_STREQ(text, expected);
   }
+}
+
+// ALSA's null device, which every system has: listed, opened at the rate asked, told when its frames leave (now, as it
+// plays nothing), written to; and a device that is not there refused with the reason.
+TEST(AudioDeviceTest, TheNullDeviceTakesFramesAndAMissingOneIsRefused) {
+  const auto devices = platform::ListAudioDevices();
+  EXPECT_TRUE(std::any_of(devices.begin(), devices.end(), [](const auto& device) { return device.name == "null"; }));
+  const platform::AudioOpening opening = platform::OpenAudio("null", 48'000);
+  ASSERT_NE(opening.device, nullptr);
+  EXPECT_EQ(opening.rate, 48'000);
+  const std::vector<std::int16_t> frames(4800);
+  platform::SystemError error = 0;
+  std::int64_t leaves = 0;
+  EXPECT_EQ(platform::WriteAudio(opening.device, frames.data(), 4800, error), platform::AudioResult::Done);
+  EXPECT_EQ(platform::NextFrameTime(opening.device, leaves, error), platform::AudioResult::Done);
+  EXPECT_LT(std::abs(leaves / 1'000'000'000 - ::time(nullptr)), 2);
+  platform::CloseAudio(opening.device);
+  EXPECT_EQ(platform::OpenAudio("hw:CARD=Nowhere", 48'000).device, nullptr);
 }
 
 // The tick timer's clock and kernel made up: each arming taken is recorded and expires 1 ms later.

@@ -10,8 +10,9 @@ namespace timecode {
 extern const TimeCode kDcf77;
 extern const TimeCode kMsf;
 extern const TimeCode kWwvb;
-extern const TimeCode kJjy;
+extern const TimeCode kJjy;    // from the 40 kHz station
+extern const TimeCode kJjy60;  // the same from the 60 kHz one
 
-inline constexpr const TimeCode* kCodes[] = {&kDcf77, &kMsf, &kWwvb, &kJjy};
+inline constexpr const TimeCode* kCodes[] = {&kDcf77, &kMsf, &kWwvb, &kJjy, &kJjy60};
 
 }  // namespace timecode

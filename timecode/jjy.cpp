@@ -66,9 +66,9 @@ int EvenParity(const std::uint8_t* symbols, const int* seconds, int count) {
   return ones % 2;
 }
 
-SecondPattern BeginJjySecond() {
-  const LocalTime& now = Reading.Now;
-  const int second = CurrentTime.Second;
+SecondPattern JjyPatternAt(const ClockReading& reading) {
+  const LocalTime& now = reading.Now;
+  const int second = now.Second;
   std::uint8_t symbols[SentMinute::kMostSeconds];
   PutCommonFields(symbols, now);
   symbols[kHourParity] =
@@ -81,12 +81,12 @@ SecondPattern BeginJjySecond() {
     PutWeighted(symbols, now.Year % 100, kYear, kYearWeights);
     PutWeighted(symbols, now.DaysSinceSunday, kWeekday, kWeekdayWeights);
     // From the UTC month's second day up to the leap second that ends it, which ends this minute or a later one.
-    const LocalTime utcNow = UtcOf(now), utcMark = UtcOf(Reading.NextMinuteMark);
-    const std::int64_t toLeapSecond = Reading.SecondsToLeapSecond;
+    const LocalTime utcNow = UtcOf(now), utcMark = UtcOf(reading.NextMinuteMark);
+    const std::int64_t toLeapSecond = reading.SecondsToLeapSecond;
     symbols[kLeapSecond1] = symbols[kLeapSecond2] =
         utcNow.Day >= 2 && (toLeapSecond == 0 || (toLeapSecond > 0 && utcMark.Month == utcNow.Month));
   }
-  if (Reading.SecondsInMinute == 61) {
+  if (reading.SecondsInMinute == 61) {
     symbols[59] = kZero;
     symbols[60] = kMarker;
   }
@@ -102,6 +102,8 @@ SecondPattern BeginJjySecond() {
   }
   return pattern;
 }
+
+SecondPattern BeginJjySecond() { return JjyPatternAt(Reading); }
 
 void DescribeJjyFrame(const SentMinute& minute, char* text, std::size_t size) {
   TextLine line(text, size);
@@ -122,6 +124,8 @@ void DescribeJjyFrame(const SentMinute& minute, char* text, std::size_t size) {
 
 }  // namespace
 
+// The same code from both stations: 40 kHz from Ohtakadoya-yama, 60 kHz from Hagane-yama. The carrier drops to a
+// tenth; for a clock set through a speaker the tone is keyed off altogether, as deep as it goes.
 const TimeCode kJjy = {
     .Name = "jjy",
     .Title = "JJY",
@@ -129,8 +133,18 @@ const TimeCode kJjy = {
     .ZoneChoosable = false,
     .ParityBoxes = {"JJY: PA2, the even parity of the minute, second 37",
                     "JJY: PA1, the even parity of the hour, second 36", nullptr},
+    .CarrierHz = 40'000,
+    .ReducedAmplitude = 0,
     .BeginSecond = BeginJjySecond,
+    .PatternAt = JjyPatternAt,
     .DescribeFrame = DescribeJjyFrame,
 };
+
+const TimeCode kJjy60 = [] {
+  TimeCode sixty = kJjy;
+  sixty.Name = "jjy60";
+  sixty.CarrierHz = 60'000;
+  return sixty;
+}();
 
 }  // namespace timecode

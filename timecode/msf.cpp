@@ -74,15 +74,15 @@ int BitOf(int second, int secondsInMinute) {
   return second;
 }
 
-SecondPattern BeginMsfSecond() {
+SecondPattern MsfPatternAt(const ClockReading& reading) {
   SecondPattern pattern;
-  const int bit = BitOf(CurrentTime.Second, Reading.SecondsInMinute);
+  const int bit = BitOf(reading.Now.Second, reading.SecondsInMinute);
   if (bit == 0) {
     pattern.Reduce(0, 50);
     pattern.Symbol = kMarker;
     return pattern;
   }
-  Bits bits = bit > 0 ? FrameBits(Reading.NextMinuteMark, Reading) : Bits{};
+  Bits bits = bit > 0 ? FrameBits(reading.NextMinuteMark, reading) : Bits{};
   // The box is read as its parity bit goes out, as DCF77's are.
   for (const Parity& parity : kParities) {
     if (bit == parity.bit && parity.boxed && Links.ParityInverted(parity.box)) bits.b[bit] ^= 1U;
@@ -94,6 +94,8 @@ SecondPattern BeginMsfSecond() {
   pattern.Symbol = static_cast<std::uint8_t>((a ? kA : 0) | (b ? kB : 0));
   return pattern;
 }
+
+SecondPattern BeginMsfSecond() { return MsfPatternAt(Reading); }
 
 void DescribeMsfFrame(const SentMinute& minute, char* text, std::size_t size) {
   TextLine line(text, size);
@@ -142,7 +144,10 @@ const TimeCode kMsf = {
     .ZoneChoosable = true,
     .ParityBoxes = {"MSF: bit 57B, the odd parity of the hour and minute", "MSF: bit 54B, the odd parity of the year",
                     "MSF: bit 55B, the odd parity of the month and day"},
+    .CarrierHz = 60'000,
+    .ReducedAmplitude = 0,
     .BeginSecond = BeginMsfSecond,
+    .PatternAt = MsfPatternAt,
     .DescribeFrame = DescribeMsfFrame,
 };
 

@@ -70,29 +70,74 @@ bool AnnouncedAhead(std::int64_t secondsFromTheMinuteMark) {
   return secondsFromTheMinuteMark >= 0 && secondsFromTheMinuteMark < kHour;
 }
 
-void DataBit(std::uint8_t field, std::uint8_t bit) {
-  if ((field >> bit) & 1U) {
-    LongPulse();
-    ++ParityCount;
-  }
+bool DataBit(std::uint8_t field, std::uint8_t bit, std::uint8_t& count) {
+  const bool one = (field >> bit) & 1U;
+  count += one;
+  return one;
 }
 
 // Even parity over the bits counted since the last reset; the invert switch, read now, makes it wrong.
-void ParitySecond(ParityBit parity) {
-  if (Links.ParityInverted(parity)) ++ParityCount;
-  if (ParityCount & 1U) LongPulse();
-  ParityCount = 0;
+bool ParitySecond(ParityBit parity, std::uint8_t& count) {
+  if (Links.ParityInverted(parity)) ++count;
+  const bool one = count & 1U;
+  count = 0;
+  return one;
+}
+
+// The bit a second carries by the schedule, for the minute mark `mark` with what lies ahead of it, and the 1-bits
+// counted since the last reset, which it keeps as the parity rules say.
+bool ScheduledBit(std::uint8_t second, const TimeSample& mark, const ClockReading& reading, std::uint8_t& count) {
+  const Entry entry = kSchedule[second];
+  switch (entry.content) {
+    case Content::Zero: return false;
+    // The announcements and the zone bits count in no parity.
+    case Content::SummerTimeAnnouncement: return AnnouncedAhead(reading.SecondsToZoneChange);
+    case Content::LeapSecondAnnouncement: return AnnouncedAhead(reading.SecondsToLeapSecond);
+    case Content::SummerTime: return mark.SummerTime;
+    case Content::WinterTime: return !mark.SummerTime;
+    case Content::StartOfTime: count = 0; return true;
+    case Content::Minute: return DataBit(mark.MinuteBcd, entry.bit, count);
+    case Content::Hour: return DataBit(mark.HourBcd, entry.bit, count);
+    case Content::Day: return DataBit(mark.DayBcd, entry.bit, count);
+    case Content::WeekDay: return DataBit(mark.WeekDay, entry.bit, count);
+    case Content::Month: return DataBit(mark.MonthBcd, entry.bit, count);
+    case Content::Year: return DataBit(mark.YearBcd, entry.bit, count);
+    case Content::MinuteParity: return ParitySecond(ParityBit::Minute, count);
+    case Content::HourParity: return ParitySecond(ParityBit::Hour, count);
+    case Content::DateParity: return ParitySecond(ParityBit::Date, count);
+  }
+  return false;
+}
+
+// The pulse of the second being begun, 11 ticks, which the schedule's LongPulse makes a 1-bit.
+template <class Schedule>
+SecondPattern Pulsed(Schedule schedule) {
+  Pulse = {};
+  Pulse.Reduce(0, kShortPulseTicks);
+  schedule();
+  Pulse.Symbol = Pulse.Reduced(kShortPulseTicks) ? 1 : 0;
+  return Pulse;
 }
 
 // The minute's last second, second 59 or a leap second's 60, carries no pulse and has no schedule entry.
+bool MinuteMark(int second, const ClockReading& reading) { return second >= reading.SecondsInMinute - 1; }
+
 SecondPattern BeginDcf77Second() {
-  const std::uint8_t second = CurrentTime.Second;
-  if (second >= Reading.SecondsInMinute - 1) return {};
-  Pulse = {};
-  Pulse.Reduce(0, kShortPulseTicks);
-  SecondSchedule(second);
-  Pulse.Symbol = Pulse.Reduced(kShortPulseTicks) ? 1 : 0;
-  return Pulse;
+  if (MinuteMark(CurrentTime.Second, Reading)) return {};
+  return Pulsed([] { SecondSchedule(CurrentTime.Second); });
+}
+
+// As a receiver that had the whole minute has it: the schedule run from the minute's start, whatever the engine sent.
+SecondPattern Dcf77PatternAt(const ClockReading& reading) {
+  const int second = reading.Now.Second;
+  if (MinuteMark(second, reading)) return {};
+  const TimeSample mark = SampleOf(reading.NextMinuteMark);
+  std::uint8_t count = 0;
+  bool one = false;
+  for (int at = 0; at <= second; ++at) one = ScheduledBit(static_cast<std::uint8_t>(at), mark, reading, count);
+  return Pulsed([one] {
+    if (one) LongPulse();
+  });
 }
 
 }  // namespace
@@ -104,44 +149,17 @@ const TimeCode kDcf77 = {
     .ZoneChoosable = true,
     .ParityBoxes = {"DCF77: the minute's parity, second 28", "DCF77: the hour's parity, second 35",
                     "DCF77: the date's parity, second 58"},
+    .CarrierHz = 77'500,
+    .ReducedAmplitude = 0.15,
     .BeginSecond = BeginDcf77Second,
+    .PatternAt = Dcf77PatternAt,
     .DescribeFrame = DescribeDcf77Frame,
 };
 
 void LongPulse() { Pulse.Reduce(kShortPulseTicks, kShortPulseTicks + kLongPulseExtraTicks); }
 
 void SecondSchedule(std::uint8_t second) {
-  const Entry entry = kSchedule[second];
-  const TimeSample& mark = MinuteMarkTime;
-  switch (entry.content) {
-    case Content::Zero: break;
-    // The announcements and the zone bits count in no parity.
-    case Content::SummerTimeAnnouncement:
-      if (AnnouncedAhead(Reading.SecondsToZoneChange)) LongPulse();
-      break;
-    case Content::LeapSecondAnnouncement:
-      if (AnnouncedAhead(Reading.SecondsToLeapSecond)) LongPulse();
-      break;
-    case Content::SummerTime:
-      if (mark.SummerTime) LongPulse();
-      break;
-    case Content::WinterTime:
-      if (!mark.SummerTime) LongPulse();
-      break;
-    case Content::StartOfTime:
-      ParityCount = 0;
-      LongPulse();
-      break;
-    case Content::Minute: DataBit(mark.MinuteBcd, entry.bit); break;
-    case Content::Hour: DataBit(mark.HourBcd, entry.bit); break;
-    case Content::Day: DataBit(mark.DayBcd, entry.bit); break;
-    case Content::WeekDay: DataBit(mark.WeekDay, entry.bit); break;
-    case Content::Month: DataBit(mark.MonthBcd, entry.bit); break;
-    case Content::Year: DataBit(mark.YearBcd, entry.bit); break;
-    case Content::MinuteParity: ParitySecond(ParityBit::Minute); break;
-    case Content::HourParity: ParitySecond(ParityBit::Hour); break;
-    case Content::DateParity: ParitySecond(ParityBit::Date); break;
-  }
+  if (ScheduledBit(second, MinuteMarkTime, Reading, ParityCount)) LongPulse();
 }
 
 }  // namespace timecode

@@ -47,10 +47,17 @@ struct TimeCode {
   // For each of the window's boxes Invert P1, P2 and P3: the parity bit it sends wrong, for its tooltip, or nullptr
   // where the code has none to match.
   const char* ParityBoxes[3];
+  // The station's carrier, and how far it is reduced: the amplitude then, as a share of the full one.
+  int CarrierHz;
+  double ReducedAmplitude;
   // Applies the code's rules to the second the engine has just begun (CurrentTime.Second, with the rest of the
   // engine's state for the minute), and says when its carrier is reduced. Called once per new second, on the tick
   // that notices it; allocates nothing.
   SecondPattern (*BeginSecond)();
+  // The same for the second reading.Now.Second of the minute `reading` describes, as a receiver that had the whole
+  // minute reads it, however the engine's seconds went: for sending ahead of time, to a sound device, or into a file.
+  // The parity boxes are read now. Allocates nothing.
+  SecondPattern (*PatternAt)(const ClockReading& reading);
   // One line for a whole minute sent, without its line break: the minute the frame names, the symbols as sent,
   // grouped by field, and the fields read back from them. Never on the tick path.
   void (*DescribeFrame)(const SentMinute& minute, char* text, std::size_t size);

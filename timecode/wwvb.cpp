@@ -37,25 +37,27 @@ bool UsSummerTimeAtTheStartOf(std::chrono::sys_days day) {
   return day > sys_days{year / March / Sunday[2]} && day <= sys_days{year / November / Sunday[1]};
 }
 
-SecondPattern BeginWwvbSecond() {
-  const LocalTime& now = Reading.Now;
+SecondPattern WwvbPatternAt(const ClockReading& reading) {
+  const LocalTime& now = reading.Now;
   std::uint8_t symbols[SentMinute::kMostSeconds];
   PutCommonFields(symbols, now);
   symbols[kDut1Sign[0]] = symbols[kDut1Sign[2]] = kOne;
   PutWeighted(symbols, now.Year % 100, kYear, kYearWeights);
   symbols[kLeapYear] = IsLeapYear(now.Year);
   // The leap second ends this minute, or one later in its UTC month.
-  const std::int64_t toLeapSecond = Reading.SecondsToLeapSecond;
-  symbols[kLeapSecondWarning] = toLeapSecond == 0 || (toLeapSecond > 0 && Reading.NextMinuteMark.Month == now.Month);
+  const std::int64_t toLeapSecond = reading.SecondsToLeapSecond;
+  symbols[kLeapSecondWarning] = toLeapSecond == 0 || (toLeapSecond > 0 && reading.NextMinuteMark.Month == now.Month);
   symbols[kSummerTimeThisMorning] = UsSummerTimeAtTheStartOf(DateOf(now));
   symbols[kSummerTimeTonight] = UsSummerTimeAtTheStartOf(DateOf(now) + std::chrono::days{1});
   symbols[60] = kMarker;
 
   SecondPattern pattern;
-  pattern.Symbol = symbols[CurrentTime.Second];
+  pattern.Symbol = symbols[now.Second];
   pattern.Reduce(0, pattern.Symbol == kMarker ? 80 : pattern.Symbol == kOne ? 50 : 20);
   return pattern;
 }
+
+SecondPattern BeginWwvbSecond() { return WwvbPatternAt(Reading); }
 
 void DescribeWwvbFrame(const SentMinute& minute, char* text, std::size_t size) {
   TextLine line(text, size);
@@ -78,7 +80,10 @@ const TimeCode kWwvb = {
     .Zone = "UTC",
     .ZoneChoosable = false,
     .ParityBoxes = {nullptr, nullptr, nullptr},
+    .CarrierHz = 60'000,
+    .ReducedAmplitude = 0.141,  // 17 dB down
     .BeginSecond = BeginWwvbSecond,
+    .PatternAt = WwvbPatternAt,
     .DescribeFrame = DescribeWwvbFrame,
 };
 

@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+#include "app/audio_file.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "output/keyed_tone.h"
+#include "platform/audio_device.h"
+#include "platform/local_clock.h"
+#include "timecode/tick_links.h"
+
+namespace {
+
+constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
+
+// The keying of each second of the file, from its first.
+std::vector<output::SecondKeying> Seconds;
+std::int64_t FirstSecond = 0;
+BoxStates Switches;
+
+bool KeyingOfTheFile(std::int64_t unixSecond, output::SecondKeying& keying) {
+  const std::int64_t at = unixSecond - FirstSecond;
+  if (at < 0 || at >= static_cast<std::int64_t>(Seconds.size())) return false;
+  keying = Seconds[static_cast<std::size_t>(at)];
+  return true;
+}
+
+// RIFF's little-endian fields.
+void Put(std::vector<char>& bytes, std::uint32_t value, int size) {
+  for (int at = 0; at < size; ++at) bytes.push_back(static_cast<char>(value >> (8 * at)));
+}
+
+std::vector<char> WaveHeader(int rate, std::uint32_t dataBytes) {
+  std::vector<char> header;
+  const auto text = [&header](const char* four) { header.insert(header.end(), four, four + 4); };
+  text("RIFF");
+  Put(header, 36 + dataBytes, 4);
+  text("WAVE");
+  text("fmt ");
+  Put(header, 16, 4);
+  Put(header, 1, 2);  // PCM
+  Put(header, 1, 2);  // one channel
+  Put(header, static_cast<std::uint32_t>(rate), 4);
+  Put(header, static_cast<std::uint32_t>(rate) * 2, 4);
+  Put(header, 2, 2);
+  Put(header, 16, 2);
+  text("data");
+  Put(header, dataBytes, 4);
+  return header;
+}
+
+}  // namespace
+
+int WriteAudioFile(const Settings& settings, std::FILE* errors) {
+  const timecode::TimeCode& code = *settings.Code;
+  Switches = settings.Boxes;
+  timecode::Links.ParityInverted = [](timecode::ParityBit parity) { return ParityInvertedBy(Switches, parity); };
+  const std::int64_t from =
+      settings.Start
+          ? settings.Start->time_since_epoch().count()
+          : std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()).time_since_epoch().count();
+  const timecode::ClockReading startedIn = platform::LocalClockAt(from);
+  FirstSecond = startedIn.Now.Second == 0 ? from : from - startedIn.Now.Second + startedIn.SecondsInMinute;
+  Seconds.clear();
+  for (int minute = 0; minute < settings.Minutes; ++minute) {
+    const std::int64_t begins = FirstSecond + static_cast<std::int64_t>(Seconds.size());
+    const int length = platform::LocalClockAt(begins).SecondsInMinute;
+    for (int second = 0; second < length; ++second)
+      Seconds.push_back({.pattern = code.PatternAt(platform::LocalClockAt(begins + second))});
+  }
+
+  std::FILE* file = std::fopen(settings.AudioFile.c_str(), "wb");
+  output::KeyedTone tone(code.CarrierHz, code.ReducedAmplitude, settings.AudioRate);
+  const std::int64_t frameCount = static_cast<std::int64_t>(Seconds.size()) * settings.AudioRate;
+  const std::vector<char> header = WaveHeader(settings.AudioRate, static_cast<std::uint32_t>(frameCount * 2));
+  bool written = file != nullptr && std::fwrite(header.data(), 1, header.size(), file) == header.size();
+  std::vector<std::int16_t> frames(static_cast<std::size_t>(settings.AudioRate));
+  for (std::int64_t second = 0; written && second < static_cast<std::int64_t>(Seconds.size()); ++second) {
+    tone.Render(frames.data(), settings.AudioRate, (FirstSecond + second) * kNanosPerSecond, KeyingOfTheFile);
+    written = std::fwrite(frames.data(), sizeof frames[0], frames.size(), file) == frames.size();
+  }
+  const int error = errno;
+  if (file != nullptr && std::fclose(file) != 0) written = false;
+  if (written) return 0;
+  std::fprintf(errors, "velkorin: writing the sound file %s failed: %s\n", settings.AudioFile.c_str(),
+               std::strerror(error));
+  return 1;
+}
+
+void PrintAudioDevices(std::FILE* out) {
+  for (const platform::AudioDeviceInfo& device : platform::ListAudioDevices()) {
+    std::fprintf(out, "%s%s%s\n", device.name.c_str(), device.description.empty() ? "" : ": ",
+                 device.description.c_str());
+  }
+}

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+#include "output/keyed_tone.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace output {
+
+namespace {
+
+constexpr double kFullScale = 0.9 * INT16_MAX;  // loud: the clock hears the speaker's harmonics only at full volume
+constexpr double kRampSeconds = 0.001;
+constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
+constexpr std::int64_t kNanosPerTick = kNanosPerSecond / timecode::kTicksPerSecond;
+
+double ToneFor(int carrierHz, int rate) {
+  int divisor = 1;
+  while (carrierHz / static_cast<double>(divisor) >= rate / 2.0) divisor += 2;
+  return carrierHz / static_cast<double>(divisor);
+}
+
+std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
+  return value / divisor - (value % divisor != 0 && (value < 0) != (divisor < 0));
+}
+
+}  // namespace
+
+KeyedTone::KeyedTone(int carrierHz, double reducedAmplitude, int rate)
+    : toneHz_(ToneFor(carrierHz, rate)), reducedAmplitude_(reducedAmplitude), rate_(rate) {}
+
+double KeyedTone::Level(std::int64_t unixNanos, KeyingSource source) {
+  const std::int64_t second = FloorDiv(unixNanos, kNanosPerSecond);
+  if (second != knownSecond_) {
+    knownSecond_ = second;
+    keyingKnown_ = source(second, keying_);
+  }
+  if (!keyingKnown_) return 1;
+  if (keying_.silent) return 0;
+  const auto tick = static_cast<int>((unixNanos - second * kNanosPerSecond) / kNanosPerTick);
+  return keying_.pattern.Reduced(tick) ? reducedAmplitude_ : 1;
+}
+
+void KeyedTone::Render(std::int16_t* frames, int count, std::int64_t firstFrameNanos, KeyingSource source) {
+  const double step = 1.0 / (kRampSeconds * rate_), turnsPerFrame = toneHz_ / rate_;
+  for (int at = 0; at < count; ++at) {
+    const auto time = firstFrameNanos + static_cast<std::int64_t>(at * (static_cast<double>(kNanosPerSecond) / rate_));
+    const double target = Level(time, source);
+    if (envelope_ < 0) envelope_ = target;
+    envelope_ = target > envelope_ ? std::min(target, envelope_ + step) : std::max(target, envelope_ - step);
+    frames[at] =
+        static_cast<std::int16_t>(std::lround(kFullScale * envelope_ * std::sin(2 * std::numbers::pi * phase_)));
+    phase_ += turnsPerFrame;
+    phase_ -= std::floor(phase_);
+  }
+}
+
+}  // namespace output

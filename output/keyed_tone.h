@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+
+#include "timecode/time_code.h"
+
+// The time code as sound: a tone keyed as the station keys its carrier, for a radio clock near a speaker, whose
+// output stage makes odd harmonics of the tone, one of them on the carrier. Where the rate can carry the carrier
+// itself, the tone is the carrier.
+
+namespace output {
+
+// What one second of the wall clock carries: its pattern, or nothing at all while the pulses are held back.
+struct SecondKeying {
+  timecode::SecondPattern pattern;
+  bool silent = false;
+};
+
+// Where the keying of each wall-clock second comes from; false for a second it does not know, which is sent as the
+// full carrier, unkeyed.
+using KeyingSource = bool (*)(std::int64_t unixSecond, SecondKeying& keying);
+
+class KeyedTone {
+ public:
+  KeyedTone(int carrierHz, double reducedAmplitude, int rate);
+
+  // The carrier divided by the smallest odd number that brings it below the rate's Nyquist frequency.
+  double ToneHz() const { return toneHz_; }
+  int Rate() const { return rate_; }
+
+  // Fills `count` frames, the first of which leaves the device at firstFrameNanos (wall clock, since the Unix epoch).
+  // The amplitude follows the keying of each tick period, moving from one level to the next over a millisecond from
+  // the period's start, so that the keying does not splatter; the tone's phase runs on unbroken.
+  void Render(std::int16_t* frames, int count, std::int64_t firstFrameNanos, KeyingSource source);
+
+ private:
+  double Level(std::int64_t unixNanos, KeyingSource source);
+
+  double toneHz_;
+  double reducedAmplitude_;
+  int rate_;
+  double phase_ = 0;      // of the tone, in turns
+  double envelope_ = -1;  // the amplitude now, 0 to 1; before the first frame none, and the first takes its level
+  std::int64_t knownSecond_ = INT64_MIN;
+  SecondKeying keying_;
+  bool keyingKnown_ = false;
+};
+
+}  // namespace output
