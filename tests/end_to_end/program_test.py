@@ -137,6 +137,10 @@ class Unattended(unittest.TestCase):
             wait_for(lambda: (events := run.events()) and [opening for opening in opened(events, late)
                                                             if opening.result >= 0] and list(frames(events, late)),
                      100, "a whole minute on the late port")
+            # A second copy, its standard error the journal's stream as systemd names it: the line with its severity.
+            journal = pathlib.Path(session.directory, "second.err")
+            journal.touch()
+            env["JOURNAL_STREAM"] = f"{journal.stat().st_dev}:{journal.stat().st_ino}"
             self.assertEqual(session.start("second", ["--no-window"], env).process.wait(timeout=10), 1)
             session.stop(run)
             self.assertEqual(run.process.returncode, 0)
@@ -156,8 +160,7 @@ class Unattended(unittest.TestCase):
             errors = pathlib.Path(run.log + ".err").read_text()
             self.assertEqual(errors.count(f"cannot open the port {late}: No such file or directory; trying it again "
                                           "every second"), 1, errors)
-            self.assertIn("Application already running",
-                          pathlib.Path(session.runs[-1].log + ".err").read_text())
+            self.assertEqual(journal.read_text(), "<3>Application already running\n")
 
 
 if __name__ == "__main__":
