@@ -23,4 +23,11 @@ std::chrono::microseconds AliveInterval();
 // Alive: called from the tick, so that a program whose ticks have stopped falls silent and is restarted.
 void TellAlive();
 
+#ifdef _WIN32
+// Windows only, within the platform layer: the system's request that the program end, from any thread (the
+// service's control handler, the console's), delivered once to the main thread as platform::CallOnStopRequest
+// promises. Defined beside it.
+void RequestStop();
+#endif
+
 }  // namespace platform

@@ -1,12 +1,81 @@
 // SPDX-License-Identifier: MIT
+#include <windows.h>
+
+#include <QMetaObject>
+#include <QObject>
+#include <cstdio>
+#include <mutex>
+
+#include "platform/port_error.h"
+#include "platform/report.h"
+#include "platform/service.h"
 #include "platform/stop_request.h"
 
 namespace platform {
 
-// A Windows program with a window and no console has no signals to catch: it is told to end through its
-// window, and Qt already turns that into the window's close (a taskkill without /f, say). When the
-// session ends, Qt ends the event loop and the system then ends the process, whose handles, the port's
-// included, the system closes.
-void CallOnStopRequest(QObject*, void (*)()) {}
+namespace {
+
+// Where the request goes, read by the threads that the system runs the handlers on: the console's and the Service
+// Control Manager's. The owner is forgotten as it is destroyed, so a late request finds no one rather than a
+// destroyed object.
+std::mutex Lock;
+QObject* Owner = nullptr;
+void (*Stop)() = nullptr;
+bool Requested = false;
+bool ConsoleHandlerSet = false;
+
+// Windows ends a process some five seconds after its console was closed, whatever its handler does; returning
+// from the handler ends it at once. So the handler keeps the process for a little less than that, while the main
+// thread cleans up and ends it, and ends it itself, with status 0, if that takes longer.
+constexpr DWORD kCloseWaitMs = 4'000;
+
+// A program started from a command prompt shares that prompt's console (platform::UseTheStartingConsole): Ctrl-C,
+// Ctrl-Break and closing the prompt reach it as they reach the prompt. Ctrl-C reaches it only if it was started
+// taking Ctrl-C, not with start /b, say, as nohup leaves SIGHUP ignored on Linux. Logging off and shutting down are
+// left to the system: a service stops through its manager, and a program in the session ends with its window.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT: RequestStop(); return TRUE;
+    case CTRL_CLOSE_EVENT:
+      RequestStop();
+      ::Sleep(kCloseWaitMs);
+      ::TerminateProcess(::GetCurrentProcess(), 0);
+      return TRUE;
+    default: return FALSE;
+  }
+}
+
+}  // namespace
+
+void RequestStop() {
+  const std::lock_guard<std::mutex> hold(Lock);
+  if (Owner == nullptr || Requested) return;
+  Requested = true;
+  QMetaObject::invokeMethod(Owner, Stop, Qt::QueuedConnection);
+}
+
+// A program with a window is also told to end through its window, and Qt already turns that into the window's close
+// (a taskkill without /f, say). When the session ends, Qt ends the event loop and the system then ends the process,
+// whose handles, the port's included, the system closes.
+void CallOnStopRequest(QObject* owner, void (*stop)()) {
+  {
+    const std::lock_guard<std::mutex> hold(Lock);
+    Owner = owner;
+    Stop = stop;
+    Requested = false;
+  }
+  QObject::connect(owner, &QObject::destroyed, [owner] {
+    const std::lock_guard<std::mutex> hold(Lock);
+    if (Owner == owner) Owner = nullptr;
+  });
+  if (ConsoleHandlerSet) return;
+  ConsoleHandlerSet = ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+  if (ConsoleHandlerSet) return;
+  char reason[256], line[512];
+  DescribeSystemError(::GetLastError(), reason, sizeof reason);
+  std::snprintf(line, sizeof line, "setting a handler for the console's Ctrl-C and close failed: %s", reason);
+  Report(Severity::Error, line);
+}
 
 }  // namespace platform
