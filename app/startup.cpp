@@ -13,7 +13,25 @@
 #include "app/port_listing.h"
 #include "app/unattended.h"
 #include "platform/console.h"
+#include "platform/report.h"
+#include "platform/service.h"
 #include "platform/stop_request.h"
+
+#ifdef _WIN32
+namespace {
+
+// --service: the same as --no-window, under the Service Control Manager, which hears how it ended, and with the
+// reports in the event log. Started otherwise it ends at once, as for any option it cannot use.
+int RunAsService(const Settings& settings) {
+  if (!platform::StartAsService()) return kRefused;
+  platform::ReportToEventLog();
+  const int status = RunWithoutWindow(settings);
+  platform::TellStopped(status);
+  return status;
+}
+
+}  // namespace
+#endif
 
 int main(int argc, char** argv) {
   platform::UseTheStartingConsole();
@@ -39,6 +57,9 @@ int main(int argc, char** argv) {
 
   if (commandLine.settings.NoWindow) {
     QCoreApplication application(argc, argv);  // no display is needed, and none is opened
+#ifdef _WIN32
+    if (commandLine.settings.Service) return RunAsService(commandLine.settings);
+#endif
     return RunWithoutWindow(commandLine.settings);
   }
 

@@ -13,4 +13,11 @@ enum class Severity { Error = 3, Warning = 4, Notice = 5, Info = 6 };
 // Writes the line, which has no line break, in one piece.
 void Report(Severity severity, const char* line);
 
+#ifdef _WIN32
+// Windows only: from now on each line goes to the event log instead, under the source Velkorin, its severity the
+// event's type: a service has no standard error. The installer registers the source with the program's own message
+// table, through which the Event Viewer shows each line as it was written.
+void ReportToEventLog();
+#endif
+
 }  // namespace platform

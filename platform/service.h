@@ -24,6 +24,17 @@ std::chrono::microseconds AliveInterval();
 void TellAlive();
 
 #ifdef _WIN32
+// Windows only, for --service: connects the program to the Service Control Manager, which must have started it,
+// and tells it the service is starting. The manager's messages come on a thread of its own; its stop and shutdown
+// reach the main thread as the request that platform::CallOnStopRequest delivers. False, having said why in one line
+// on standard error, where the manager did not start the program (someone typed --service) or refused it.
+bool StartAsService();
+
+// Windows only: tells the manager, if StartAsService connected to it, that the service has stopped, with the
+// program's exit status: 0 a clean stop, any other kept by the manager as the service's own exit code (sc query
+// shows it). The process should end soon after.
+void TellStopped(int exitStatus);
+
 // Windows only, within the platform layer: the system's request that the program end, from any thread (the
 // service's control handler, the console's), delivered once to the main thread as platform::CallOnStopRequest
 // promises. Defined beside it.
