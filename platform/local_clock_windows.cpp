@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 #include <QTimeZone>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/local_clock.h"
@@ -22,19 +24,29 @@ constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
 // year are looked up once, when the year is first converted, and kept: the conversion then touches no registry.
 DYNAMIC_TIME_ZONE_INFORMATION Zone{};
 bool ZoneRead = false;
-TIME_ZONE_INFORMATION Rules{};
-int RulesYear = 0;
+
+// Two years kept: in the last hours of a year a tick converts both now and the hours ahead, which lie in the next,
+// and with a single year kept it would read the registry twice at every tick until the new year.
+struct YearRules {
+  int year = 0;
+  TIME_ZONE_INFORMATION rules{};
+};
+std::array<YearRules, 2> KnownYears{};
+std::size_t NextToReplace = 0;
 
 const TIME_ZONE_INFORMATION& RulesFor(int year) {
   if (!ZoneRead) {
     ::GetDynamicTimeZoneInformation(&Zone);
     ZoneRead = true;
   }
-  if (year != RulesYear) {
-    ::GetTimeZoneInformationForYear(static_cast<USHORT>(year), &Zone, &Rules);
-    RulesYear = year;
+  for (const YearRules& known : KnownYears) {
+    if (known.year == year) return known.rules;
   }
-  return Rules;
+  YearRules& added = KnownYears[NextToReplace];
+  NextToReplace = (NextToReplace + 1) % KnownYears.size();
+  added.year = year;
+  ::GetTimeZoneInformationForYear(static_cast<USHORT>(year), &Zone, &added.rules);
+  return added.rules;
 }
 
 std::int64_t StepsOf(const SYSTEMTIME& time) {
@@ -55,7 +67,7 @@ bool UseZone(const char* name) {
     if (QString::fromWCharArray(candidate.TimeZoneKeyName) == QString::fromLatin1(windowsId)) {
       Zone = candidate;
       ZoneRead = true;
-      RulesYear = 0;
+      KnownYears = {};
       return true;
     }
   }
