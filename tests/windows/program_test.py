@@ -1,33 +1,46 @@
 # SPDX-License-Identifier: MIT
-"""The Windows program under Wine on the display that scripts/windows-check provides, COM1 masked: its line requests,
-a second copy, an absent port, closing, the installer. Wine refuses line changes on a port opened only for writing, so
-the wire stays still; checked is what the program asks of the port, each request and its time, from Wine's trace."""
+"""The Windows program under Wine on the display that scripts/windows-check provides, COM1 masked: its line requests in
+another zone than the system's, a second copy, an absent port, an unknown zone, closing, Ctrl-C in a command prompt,
+the installer and the service. Wine refuses line changes on a port opened only for writing, so the wire stays still;
+checked is what the program asks of the port, each request and its time, from Wine's trace."""
 
-import os, pathlib, re, subprocess, sys, tempfile, unittest
+import contextlib, os, pathlib, pty, re, signal, subprocess, sys, tempfile, threading, unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "end_to_end"))
 from harness import PORT, decode, wait_for  # noqa: E402
 
-WINE, PREFIX = "/usr/lib/wine/wine64", pathlib.Path(os.environ.get("WINEPREFIX", "/nonexistent"))
+WINE, SERVER = "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver64"
+PREFIX = pathlib.Path(os.environ.get("WINEPREFIX", "/nonexistent"))
+EVENT_SOURCE = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Velkorin"
 LINE_REQUEST = re.compile(r"(?m)^(\d+\.\d+):\w+:trace:comm:io_control \S+ IOCTL_SERIAL_(SET|CLR)_(DTR|RTS)")
 PULSE, IDLE = (("CLR", "RTS"), ("SET", "DTR")), (("CLR", "DTR"), ("SET", "RTS"))  # clear before set, as sent
 LOGS = tempfile.mkdtemp(prefix="velkorin-wine-")
 
 
 class Run:  # one start under Wine, with Wine's trace of the port's requests, timed in milliseconds, on standard error
-    def __init__(self, name, *command):
+    def __init__(self, name, *command, zone="Europe/Berlin", trace="+timestamp,+comm"):
         self.log = pathlib.Path(LOGS, name + ".log")
-        env = dict(os.environ, WINEDEBUG="+timestamp,+comm", TZ="Europe/Berlin")
+        env = dict(os.environ, WINEDEBUG=trace, TZ=zone)
         with open(self.log, "w") as log:
             self.process = subprocess.Popen([WINE, *command], env=env, stdout=log, stderr=log)
 
+    def text(self):
+        return self.log.read_text("latin-1")
+
     def pulses(self):
-        """Each pulse's start and length in seconds, from its requests to those of the idle levels that end it."""
-        found = LINE_REQUEST.findall(self.log.read_text("latin-1"))
-        pairs = [(float(found[at][0]), (found[at][1:], found[at + 1][1:])) for at in range(0, len(found) - 1, 2)]
-        assert {pair for _, pair in pairs} <= {PULSE, IDLE}, f"requests not in the pairs sent: {found[:40]}"
-        ends = [at for at, pair in pairs if pair == IDLE]
-        return [(at, next(end for end in ends if end > at) - at) for at, pair in pairs if pair == PULSE and any(end > at for end in ends)]
+        """Each pulse's start and length in seconds, from its first request to the first for the idle levels after it.
+        Wine refuses the clear that begins each pair, so the set is never asked for, and the clear is asked again at
+        every tick."""
+        requests = [(float(at), (kind, line)) for at, kind, line in LINE_REQUEST.findall(self.text())]
+        assert {request for _, request in requests} <= {PULSE[0], IDLE[0]}, f"a set after a refused clear: {requests}"
+        pulses, began = [], None
+        for at, request in requests:
+            if request == PULSE[0] and began is None:
+                began = at
+            elif request == IDLE[0] and began is not None:
+                pulses.append((began, at - began))
+                began = None
+        return pulses
 
     def ended(self):
         return self.process.wait(timeout=30)
@@ -41,7 +54,10 @@ def answer(title, key):  # keys reach a window only once the window manager has 
 
 class Program(unittest.TestCase):
     def test_a_minute_sent_while_a_second_copy_is_told_and_the_window_closed(self):
-        first = Run("first", os.environ["VELKORIN_PROGRAM"], "--start", "2027-06-01 11:59:56")
+        # Berlin's time on a system in New York's zone, from just before Berlin changes to summer time, two weeks after
+        # New York did: the first minute after the change names 03:01 CEST, which the system's zone would call 02:01.
+        first = Run("first", os.environ["VELKORIN_PROGRAM"], "--zone", "Europe/Berlin",
+                    "--start", "2027-03-28 01:59:56", zone="America/New_York")
         wait_for(first.pulses, 60, "pulses")
         second = Run("second", os.environ["VELKORIN_PROGRAM"])
         # Told it is running already. Windows' serial driver would then refuse it the port the first holds, a second
@@ -55,9 +71,9 @@ class Program(unittest.TestCase):
         marks = [at for at, (start, after) in enumerate(zip(pulses, pulses[1:])) if after[0] - start[0] > 1.5]
         self.assertEqual(marks[1:2], [marks[0] + 59], pulses)
         minute = pulses[marks[0] + 1:marks[1] + 1]
-        self.assertEqual(decode([int(length >= 0.16) for _, length in minute]), "2027-06-01 12:01 CEST", minute)
+        self.assertEqual(decode([int(length >= 0.16) for _, length in minute]), "2027-03-28 03:01 CEST", minute)
 
-    def test_the_ports_listed_and_an_absent_one_told_once(self):
+    def test_the_ports_listed_an_absent_one_told_once_and_an_unknown_zone_refused(self):
         listing = Run("list", os.environ["VELKORIN_PROGRAM"], "--list-ports")
         self.assertEqual(listing.ended(), 0)
         self.assertIn(r"COM1 (\\.\COM1)", listing.log.read_text("latin-1").splitlines())
@@ -65,13 +81,15 @@ class Program(unittest.TestCase):
         run = Run("absent", os.environ["VELKORIN_PROGRAM"], "--port", "COM9")
         answer("Error", "Return")
         self.assertEqual(run.ended(), 0)  # a further box would keep it waiting
-        self.assertIn(r"cannot open the port COM9 (\\.\COM9): File not found", run.log.read_text("latin-1"))
+        self.assertIn(r"cannot open the port COM9 (\\.\COM9): File not found", run.text())
+        nowhere = Run("nowhere", os.environ["VELKORIN_PROGRAM"], "--zone", "Nowhere/Else")
+        self.assertEqual(nowhere.ended(), 2)
+        self.assertIn("Nowhere/Else", nowhere.text())
 
 
 class Installer(unittest.TestCase):
     def test_installed_silently_run_from_the_menu_and_removed_leaving_nothing(self):
-        files = lambda: {path for path in (PREFIX / "drive_c").rglob("*") if "Temp" not in path.parts}
-        before, folder = files(), PREFIX / "drive_c" / "Program Files" / "Velkorin"
+        before, folder = installed_files(), PREFIX / "drive_c" / "Program Files" / "Velkorin"
         self.assertEqual(Run("installer", os.environ["VELKORIN_INSTALLER"], "/S").ended(), 0)
         entry = PREFIX / "drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Velkorin.lnk"
         self.assertIn("velkorin.exe".encode("utf-16-le"), entry.read_bytes().lower())
@@ -81,7 +99,104 @@ class Installer(unittest.TestCase):
         self.assertEqual(run.ended(), 0)
         self.assertEqual(Run("uninstaller", str(folder / "uninstall.exe"), "/S").ended(), 0)
         wait_for(lambda: not folder.exists(), 60, "the uninstaller, which goes on from a copy of itself")
-        self.assertEqual(files() - before, set())
+        self.assertEqual(installed_files() - before, set())
+
+
+class Console(unittest.TestCase):
+    def test_ctrl_c_typed_in_a_command_prompt_ends_the_program_through_its_handler(self):
+        # Started from Wine's command prompt on a terminal of its own, the program joins the prompt's console, as on
+        # Windows, and Ctrl-C typed there reaches both. A program that does not take it is ended by Wine's default
+        # handler, which says so in the trace, with the process's number: so is the prompt, which takes none under Wine.
+        child, terminal = pty.fork()
+        if child == 0:
+            os.execve(WINE, [WINE, "cmd"], dict(os.environ, WINEDEBUG="+pid,+comm", TZ="Europe/Berlin"))
+        shown = bytearray()
+        threading.Thread(target=copy_all, args=(terminal, shown), daemon=True).start()
+        command = "Z:" + os.environ["VELKORIN_PROGRAM"].replace("/", "\\") + " --no-window"
+        self.addCleanup(os.close, terminal)
+        self.addCleanup(lambda: [os.kill(pid, signal.SIGKILL) for pid in processes(command) + [child]])
+        wait_for(lambda: re.search(rb"\w:\\\S*>", shown), 60, "the prompt")
+        os.write(terminal, command.encode() + b"\r")
+        requests = rb"(?m)^([0-9a-f]+):[0-9a-f]+:trace:comm:"
+        (program,) = wait_for(lambda: set(re.findall(requests, shown)), 60, "the program's line requests")
+        # The console draws the text with its cursor hidden and shown around each letter, a space as a move of the
+        # cursor, and breaks the lines at its width.
+        drawn = lambda: re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|[\r\n]", b"", re.sub(rb"\x1b\[1C", b" ", shown))
+        wait_for(lambda: b"velkorin: the port COM1" in drawn(), 60, "its reports in the prompt")
+        self.assertTrue(processes(command))
+        os.write(terminal, b"\x03")
+        wait_for(lambda: not processes(command), 30, "the program's end")
+        ended = {int(found, 16) for found in re.findall(rb"default_ctrl_handler Terminating process (\w+)", shown)}
+        self.assertTrue(ended, "Wine's default handler ended nothing: the Ctrl-C reached no one")
+        self.assertNotIn(int(program, 16), ended, f"Wine's default handler ended the program, {program}")
+
+
+class Service(unittest.TestCase):
+    def test_installed_started_stopped_refused_as_a_second_copy_and_removed_leaving_nothing(self):
+        # Wine's service manager starts with the session, from its first program, and hands that program's environment
+        # and standard error on to the services it starts: the session is started afresh with the installer, so that
+        # its log holds the service's trace, with the event log's calls, which Wine only traces, and the states the
+        # service reports to the manager.
+        for step in ("--kill", "--wait", "--persistent"):
+            subprocess.run([SERVER, step], check=True)
+        before, folder = installed_files(), PREFIX / "drive_c" / "Program Files" / "Velkorin"
+        service = Run("service", os.environ["VELKORIN_INSTALLER"], "/S", "/SERVICE", "/PORT=COM1",
+                      trace="+timestamp,+comm,+eventlog,+service")
+        self.assertEqual(service.ended(), 0)
+        self.assertIn("RUNNING", query("sc", "query", "Velkorin")[1])
+        self.assertIn("velkorin.exe", query("reg", "query", EVENT_SOURCE, "/v", "EventMessageFile")[1])
+        wait_for(service.pulses, 60, "the service's pulses")
+        self.assertIn('warn:eventlog:ReportEventW L"the port COM1', service.text())
+
+        self.assertEqual(query("net", "stop", "Velkorin")[0], 0)
+        self.assertRegex(query("sc", "query", "Velkorin")[1],
+                         r"STOPPED\s+WIN32_EXIT_CODE\s+: 0 .*\s+SERVICE_EXIT_CODE\s+: 0 ")
+        # From the thread that ticks: running, taking stop and shutdown; told to stop, stopping; then, its ports closed
+        # and no line requested any more, stopped, with status 0.
+        ticking = re.findall(r"(?m)^(\d+\.\d+):(\w+):trace:comm:", service.text())[-1]
+        states = re.findall(rf"(?m)^(\d+\.\d+):{ticking[1]}:trace:service:SetServiceStatus \S+ 0x10 (\S+ \S+ \S+ \S+)",
+                            service.text())
+        self.assertEqual([state for _, state in states], ["0x4 0x5 0 0", "0x3 0 0 0", "0x1 0 0 0"])
+        self.assertLess(float(ticking[0]), float(states[-1][0]))
+
+        # A second copy, kept out by the one that runs, ends as a service that failed, with status 1, and says why.
+        first = Run("first-copy", os.environ["VELKORIN_PROGRAM"], "--no-window", "--port", "COM9")
+        self.addCleanup(lambda: (first.process.kill(), first.process.wait()))
+        wait_for(lambda: "cannot open the port COM9" in first.text(), 60, "the first copy")
+        query("sc", "start", "Velkorin")
+        stopped = wait_for(lambda: "STOPPED" in (state := query("sc", "query", "Velkorin")[1]) and state, 60, "its end")
+        self.assertRegex(stopped, r"WIN32_EXIT_CODE\s+: 1066 .*\s+SERVICE_EXIT_CODE\s+: 1 ")
+        self.assertIn('err:eventlog:ReportEventW L"Application already running"', service.text())
+
+        self.assertEqual(Run("uninstaller", str(folder / "uninstall.exe"), "/S").ended(), 0)
+        wait_for(lambda: not folder.exists(), 60, "the uninstaller, which goes on from a copy of itself")
+        self.assertNotEqual(query("sc", "query", "Velkorin")[0], 0)
+        self.assertNotEqual(query("reg", "query", EVENT_SOURCE)[0], 0)
+        self.assertEqual(installed_files() - before, set())
+
+
+def copy_all(terminal, into):  # everything the terminal shows, until it is closed
+    with contextlib.suppress(OSError):
+        while chunk := os.read(terminal, 4096):
+            into += chunk
+
+
+def processes(command):  # Wine gives a program's process its Windows command line
+    found = []
+    for line in pathlib.Path("/proc").glob("[0-9]*/cmdline"):
+        with contextlib.suppress(OSError):
+            if line.read_bytes().replace(b"\0", b" ").strip() == command.encode():
+                found.append(int(line.parent.name))
+    return found
+
+
+def query(*command):  # a Windows tool's status and what it printed
+    run = Run(command[0], *command, trace="-all")
+    return run.ended(), run.text()
+
+
+def installed_files():  # the prefix's files, those in temporary folders aside
+    return {path for path in (PREFIX / "drive_c").rglob("*") if "Temp" not in path.parts}
 
 
 if __name__ == "__main__":
