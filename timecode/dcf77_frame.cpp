@@ -30,7 +30,8 @@ bool EvenParity(const std::uint8_t* bits, int first, int parity) {
 void DescribeDcf77Frame(const SentMinute& minute, char* text, std::size_t size) {
   TextLine line(text, size);
   const LocalTime& mark = minute.Reading.NextMinuteMark;
-  line.Add("%04d-%02d-%02d %02d:%02d %s ", mark.Year, mark.Month, mark.Day, mark.Hour, mark.Minute, mark.Zone);
+  line.AddMinute(mark);
+  line.Add(" ");
   int unsent = 0;
   const int bitCount = minute.Seconds - 1;  // the minute mark carries none
   for (int second = 0; second < bitCount; ++second) {

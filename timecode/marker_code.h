@@ -31,7 +31,8 @@ inline void PutCommonFields(std::uint8_t (&symbols)[SentMinute::kMostSeconds], c
 // other as `other` says, '-' for a second not sent. False, with that said, if any was not.
 inline bool DescribeSymbols(TextLine& line, const SentMinute& minute, char other) {
   const LocalTime& now = minute.Reading.Now;
-  line.Add("%04d-%02d-%02d %02d:%02d %s ", now.Year, now.Month, now.Day, now.Hour, now.Minute, now.Zone);
+  line.AddMinute(now);
+  line.Add(" ");
   int unsent = 0;
   for (int second = 0; second < minute.Seconds; ++second) {
     if (second % 10 == 0 && second > 0) line.Add(" ");

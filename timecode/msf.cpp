@@ -100,7 +100,7 @@ SecondPattern BeginMsfSecond() { return MsfPatternAt(Reading); }
 void DescribeMsfFrame(const SentMinute& minute, char* text, std::size_t size) {
   TextLine line(text, size);
   const LocalTime& mark = minute.Reading.NextMinuteMark;
-  line.Add("%04d-%02d-%02d %02d:%02d %s", mark.Year, mark.Month, mark.Day, mark.Hour, mark.Minute, mark.Zone);
+  line.AddMinute(mark);
   Bits bits;
   int unsent = 0;
   for (const auto& [row, flag] : {std::pair(bits.a, kA), std::pair(bits.b, kB)}) {

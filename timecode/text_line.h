@@ -5,6 +5,9 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
+
+#include "timecode/local_time.h"
 
 namespace timecode {
 
@@ -12,6 +15,18 @@ namespace timecode {
 class TextLine {
  public:
   TextLine(char* text, std::size_t size) : text_(text), size_(size) { text_[0] = '\0'; }
+
+  // A minute as "2027-03-28 03:00 CEST": its zone by the abbreviation the system has for it, or else its offset
+  // from UTC, as Windows has none.
+  void AddMinute(const LocalTime& time) {
+    Add("%04d-%02d-%02d %02d:%02d ", time.Year, time.Month, time.Day, time.Hour, time.Minute);
+    const int offset = std::abs(time.UtcOffsetSeconds) / 60;
+    if (time.Zone[0] != '\0') {
+      Add("%s", time.Zone);
+    } else {
+      Add("UTC%c%02d:%02d", time.UtcOffsetSeconds < 0 ? '-' : '+', offset / 60, offset % 60);
+    }
+  }
 
   void Add(const char* format, ...) __attribute__((format(printf, 2, 3))) {
     if (used_ + 1 >= size_) return;
