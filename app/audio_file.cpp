@@ -73,18 +73,18 @@ int WriteAudioFile(const Settings& settings, std::FILE* errors) {
   }
 
   std::FILE* file = std::fopen(settings.AudioFile.c_str(), "wb");
+  int error = file == nullptr ? errno : 0;
   output::KeyedTone tone(code.CarrierHz, code.ReducedAmplitude, settings.AudioRate);
   const std::int64_t frameCount = static_cast<std::int64_t>(Seconds.size()) * settings.AudioRate;
   const std::vector<char> header = WaveHeader(settings.AudioRate, static_cast<std::uint32_t>(frameCount * 2));
-  bool written = file != nullptr && std::fwrite(header.data(), 1, header.size(), file) == header.size();
+  if (error == 0 && std::fwrite(header.data(), 1, header.size(), file) != header.size()) error = errno;
   std::vector<std::int16_t> frames(static_cast<std::size_t>(settings.AudioRate));
-  for (std::int64_t second = 0; written && second < static_cast<std::int64_t>(Seconds.size()); ++second) {
+  for (std::int64_t second = 0; error == 0 && second < static_cast<std::int64_t>(Seconds.size()); ++second) {
     tone.Render(frames.data(), settings.AudioRate, (FirstSecond + second) * kNanosPerSecond, KeyingOfTheFile);
-    written = std::fwrite(frames.data(), sizeof frames[0], frames.size(), file) == frames.size();
+    if (std::fwrite(frames.data(), sizeof frames[0], frames.size(), file) != frames.size()) error = errno;
   }
-  const int error = errno;
-  if (file != nullptr && std::fclose(file) != 0) written = false;
-  if (written) return 0;
+  if (file != nullptr && std::fclose(file) != 0 && error == 0) error = errno;
+  if (error == 0) return 0;
   std::fprintf(errors, "velkorin: writing the sound file %s failed: %s\n", settings.AudioFile.c_str(),
                std::strerror(error));
   return 1;
