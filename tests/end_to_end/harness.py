@@ -129,13 +129,14 @@ def decode(bits):
 
 def recorded_seconds(path):
     """The lines as the recorder saw them, per second of the clock: for each 10 ms period, '1' while the lines show a
-    pulse (with InvertOutput checked, from setting DTR to setting RTS), at the middle of the period."""
+    pulse (with InvertOutput checked, from setting DTR to setting RTS), as they stand at the period's end: a tick that
+    the machine held up, as a busy one may, still changes them within the period it belongs to."""
     data = pathlib.Path(path).read_bytes()
     changes = [(nanos, lines == termios.TIOCM_DTR) for nanos, request, lines in struct.iter_unpack("=qIi", data[8:])
                if request == termios.TIOCMBIS]
     seconds, at = {}, 0
     for period in range(-(-changes[0][0] // 10_000_000), changes[-1][0] // 10_000_000):
-        while at + 1 < len(changes) and changes[at + 1][0] <= period * 10_000_000 + 5_000_000:
+        while at + 1 < len(changes) and changes[at + 1][0] < (period + 1) * 10_000_000:
             at += 1
         seconds.setdefault(period // 100, []).append("1" if changes[at][1] else "0")
     return {second: "".join(periods) for second, periods in seconds.items() if len(periods) == 100}
