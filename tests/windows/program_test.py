@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: MIT
 """The Windows program under Wine on the display that scripts/windows-check provides, COM1 masked: its line requests in
-another zone than the system's, a second copy, an absent port, an unknown zone, closing, Ctrl-C in a command prompt,
-the installer and the service. Wine refuses line changes on a port opened only for writing, so the wire stays still;
-checked is what the program asks of the port, each request and its time, from Wine's trace."""
+another zone than the system's, a second copy, an absent port, an unknown zone, closing, Ctrl-C in a command prompt
+with the code playing on a sound server's sink, the sound devices and a sound file, the installer and the service. Wine
+refuses line changes on a port opened only for writing, so the wire stays still; checked is what the program asks of
+the port, each request and its time, from Wine's trace."""
 
-import contextlib, os, pathlib, pty, re, signal, subprocess, sys, tempfile, threading, unittest
+import array, contextlib, os, pathlib, pty, re, signal, subprocess, sys, tempfile, threading, unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "end_to_end"))
 from harness import PORT, decode, wait_for  # noqa: E402
@@ -86,6 +87,18 @@ class Program(unittest.TestCase):
         self.assertEqual(nowhere.ended(), 2)
         self.assertIn("Nowhere/Else", nowhere.text())
 
+    def test_the_sound_devices_listed_and_a_sound_file_as_the_linux_programs(self):
+        listing = Run("audio-list", os.environ["VELKORIN_PROGRAM"], "--list-audio")  # the sound server's, through Wine
+        self.assertEqual(listing.ended(), 0)
+        self.assertLessEqual({"default: the system's default output, now PulseAudio", "PulseAudio: mixed at 48000 Hz",
+                              "Null Output: mixed at 48000 Hz"}, set(listing.text().splitlines()))
+        options, files = ["--zone", "Europe/Berlin", "--start", "2027-03-28 01:59"], (f"{LOGS}/w.wav", f"{LOGS}/l.wav")
+        self.assertEqual(Run("file", os.environ["VELKORIN_PROGRAM"], "--audio-file", files[0], *options).ended(), 0)
+        subprocess.run([os.environ["VELKORIN_LINUX_PROGRAM"], "--audio-file", files[1], *options], check=True)
+        windows, linux = (array.array("h", pathlib.Path(path).read_bytes()) for path in files)  # the header: 22 of them
+        self.assertEqual((len(windows), windows[:22]), (len(linux), linux[:22]))
+        self.assertLessEqual(max(abs(one - other) for one, other in zip(windows, linux)), 1)  # a sine may round apart
+
 
 class Installer(unittest.TestCase):
     def test_installed_silently_run_from_the_menu_and_removed_leaving_nothing(self):
@@ -112,7 +125,7 @@ class Console(unittest.TestCase):
             os.execve(WINE, [WINE, "cmd"], dict(os.environ, WINEDEBUG="+pid,+comm", TZ="Europe/Berlin"))
         shown = bytearray()
         threading.Thread(target=copy_all, args=(terminal, shown), daemon=True).start()
-        command = "Z:" + os.environ["VELKORIN_PROGRAM"].replace("/", "\\") + " --no-window"
+        command = "Z:" + os.environ["VELKORIN_PROGRAM"].replace("/", "\\") + " --no-window --audio default"
         self.addCleanup(os.close, terminal)
         self.addCleanup(lambda: [os.kill(pid, signal.SIGKILL) for pid in processes(command) + [child]])
         wait_for(lambda: re.search(rb"\w:\\\S*>", shown), 60, "the prompt")
@@ -124,6 +137,12 @@ class Console(unittest.TestCase):
         drawn = lambda: re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|[\r\n]", b"", re.sub(rb"\x1b\[1C", b" ", shown))
         wait_for(lambda: b"velkorin: the port COM1" in drawn(), 60, "its reports in the prompt")
         self.assertTrue(processes(command))
+        # Meanwhile the sink plays the tone at DCF77's 15 % for a tenth or a fifth of each second; no report tells of sound.
+        recorded = subprocess.run(["timeout", "4", "parec", "--device=clocked.monitor", "--raw", "--channels=1"],
+                                  capture_output=True).stdout  # 16-bit at 44.1 kHz
+        peaks = [max(map(abs, array.array("h", recorded[at:at + 882]))) for at in range(0, len(recorded) - 881, 882)]
+        self.assertTrue(0.05 < sum(0.08 < peak / max(peaks) < 0.3 for peak in peaks) / len(peaks) < 0.3, peaks)
+        self.assertNotIn(b"sound", drawn())
         os.write(terminal, b"\x03")
         wait_for(lambda: not processes(command), 30, "the program's end")
         ended = {int(found, 16) for found in re.findall(rb"default_ctrl_handler Terminating process (\w+)", shown)}
