@@ -308,6 +308,9 @@ AudioResult WriteAudio(AudioDevice* device, const std::int16_t* frames, int coun
     const UINT32 room = std::min(device->bufferFrames - padding, static_cast<UINT32>(count) - done);
     if (room == 0) {  // a full buffer, so playing
       if (::WaitForSingleObject(device->periodTaken, kLongestWaitMilliseconds) == WAIT_OBJECT_0) continue;
+      // An endpoint unplugged stops signalling, and says so when asked.
+      result = device->client->GetCurrentPadding(&padding);
+      if (FAILED(result)) return Failure(result, error);
       error = ERROR_TIMEOUT;
       return AudioResult::Failed;
     }
