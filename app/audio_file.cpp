@@ -91,8 +91,10 @@ int WriteAudioFile(const Settings& settings, std::FILE* errors) {
 }
 
 void PrintAudioDevices(std::FILE* out) {
-  for (const platform::AudioDeviceInfo& device : platform::ListAudioDevices()) {
+  const std::vector<platform::AudioDeviceInfo> devices = platform::ListAudioDevices();
+  for (const platform::AudioDeviceInfo& device : devices) {
     std::fprintf(out, "%s%s%s\n", device.name.c_str(), device.description.empty() ? "" : ": ",
                  device.description.c_str());
   }
+  if (devices.empty()) std::fputs("velkorin: found no sound device\n", stderr);
 }
