@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 
 #include "app/clock_sync_status.h"
 #include "app/frame_lines.h"
@@ -15,6 +14,7 @@
 #include "platform/report.h"
 #include "platform/service.h"
 #include "platform/tone.h"
+#include "timecode/text_line.h"
 #include "timecode/tick_engine.h"
 
 namespace {
@@ -37,13 +37,15 @@ void ShowTime(const timecode::TimeSample& now) {
 // the PC clock can be trusted.
 void TellStatus() {
   const timecode::LocalTime& mark = timecode::Reading.NextMinuteMark;
-  const int used = std::snprintf(StatusLine, sizeof StatusLine, "%s %02d:%02d %s ",
-                                 output::HoldingPulses ? "Holding" : "Sending", mark.Hour, mark.Minute, mark.Zone);
-  output::DescribePorts(StatusLine + used, sizeof StatusLine - used);
-  const char* sync = LastClockSync() == platform::ClockSync::Synchronised     ? "; PC clock synchronised"
-                     : LastClockSync() == platform::ClockSync::Unsynchronised ? "; PC clock not synchronised"
-                                                                              : "";
-  std::snprintf(StatusLine + std::strlen(StatusLine), sizeof StatusLine - std::strlen(StatusLine), "%s", sync);
+  char ports[sizeof StatusLine];
+  output::DescribePorts(ports, sizeof ports);
+  timecode::TextLine line(StatusLine, sizeof StatusLine);
+  line.Add("%s %02d:%02d %s %s", output::HoldingPulses ? "Holding" : "Sending", mark.Hour, mark.Minute, mark.Zone,
+           ports);
+  if (LastClockSync() != platform::ClockSync::Unknown) {
+    line.Add("; PC clock %s",
+             LastClockSync() == platform::ClockSync::Synchronised ? "synchronised" : "not synchronised");
+  }
   platform::TellStatus(StatusLine);
 }
 
