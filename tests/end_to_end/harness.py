@@ -95,8 +95,10 @@ def frames(events, port=PORT):
     marks = [at for at in range(1, len(pulses)) if pulses[at][0] - pulses[at - 1][0] > 150]
     for first, end in zip(marks, marks[1:]):
         lengths = [length for _, length in pulses[first:end]]
-        assert set(lengths) <= {11, 21}, f"pulses of {lengths} tick periods"
-        yield [int(length == 21) for length in lengths]
+        # The lines' timing is held to the tick on the simulated clock; traced here on a shared machine, a tick held
+        # up past its period moves an edge by a period or two.
+        assert all(abs(length - 11) <= 2 or abs(length - 21) <= 2 for length in lengths), f"pulses of {lengths}"
+        yield [int(length > 16) for length in lengths]
 
 
 def decode(bits):

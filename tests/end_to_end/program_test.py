@@ -85,9 +85,16 @@ class ChosenStart(unittest.TestCase):
             self.assertEqual([decode(bits) for bits in frames(run.events())], ["2027-10-31 02:00 CET A1"])
 
 
+def shaped(ticks, shapes):
+    """The pulse shape a second was sent as: the lines' timing is held to the tick on the simulated clock, but here,
+    three programs at once on a shared machine, a tick held up past its period moves an edge by a tick or two."""
+    nearest = min(shapes, key=lambda shape: sum(sent != due for sent, due in zip(ticks, shape)))
+    return nearest if sum(sent != due for sent, due in zip(ticks, nearest)) <= 2 else ticks
+
+
 class EveryCode(unittest.TestCase):
     def test_each_code_read_from_the_wire_by_its_own_decoder(self):
-        # Each at a chosen start, a minute that is hard for it; all three at once, each with a port and guard of its own.
+        # Each at a chosen start, a minute hard for it; all three at once, each with a port and guard of its own.
         wanted = {"msf": ("2027-03-28 00:58:50", codes.decode_msf, "2027-03-28 02:00 BST", "summer_time_warning"),
                   "wwvb": ("2028-12-31 23:58:50", codes.decode_wwvb, "2028-12-31 23:59 UTC", "leap_year"),
                   "jjy": ("2027-06-01 12:44:50", lambda minute: codes.decode_jjy(minute, 2027), "2027-06-01 12:45 JST",
@@ -99,14 +106,16 @@ class EveryCode(unittest.TestCase):
                 stack.callback(os.close, master)
                 stack.callback(os.close, stand_in)
                 session = stack.enter_context(Session())
-                runs[code] = session.start_recorded(code, ["--no-window", "--code", code, "--port", os.ttyname(stand_in),
-                                                           "--start", start])
+                runs[code] = session.start_recorded(
+                    code, ["--no-window", "--code", code, "--port", os.ttyname(stand_in), "--start", start])
             time.sleep(75)
             for run in runs.values():
                 Session.stop(run)
             for code, run in runs.items():
                 _, decode_minute, named, flag = wanted[code]
-                seconds = recorded_seconds(run.log + ".lines")
+                shapes = {"msf": codes.MSF_SHAPES, "wwvb": codes.WWVB_SHAPES, "jjy": codes.JJY_SHAPES}[code]
+                seconds = {second: shaped(ticks, shapes)
+                           for second, ticks in recorded_seconds(run.log + ".lines").items()}
                 marker = "1" * 50 + "0" * 50 if code == "msf" else "1" * 80 + "0" * 20 if code == "wwvb" else \
                     "0" * 20 + "1" * 80  # MSF's second 0; WWVB's and JJY's, after second 59's marker
                 decoded = [decode_minute([seconds[second + at] for at in range(60)]) for second in seconds
@@ -119,7 +128,8 @@ class EveryCode(unittest.TestCase):
 class Unattended(unittest.TestCase):
     def test_no_window_two_ports_one_late_and_the_service_manager_told(self):
         master, stand_in = os.openpty()
-        with Session() as session, open(master), open(stand_in), socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM) as manager:
+        with Session() as session, open(master), open(stand_in), \
+                socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM) as manager:
             late = os.path.join(session.directory, "late-adapter")
             manager.bind(os.path.join(session.directory, "notify"))
             told = []  # what the program told its manager, and when
