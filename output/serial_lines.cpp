@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "output/serial_lines.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <span>
