@@ -14,20 +14,18 @@ namespace {
 
 using namespace std::chrono;
 
-CommandLine Exit(int status, const QString& standardOutput, const QString& standardError = {}) {
+CommandLine Exit(int status, const QString& standardOutput, const QString& refusal = {}) {
   CommandLine exit;
   exit.then = CommandLine::Then::Exit;
   exit.exitStatus = status;
   exit.standardOutput = standardOutput.toLocal8Bit().toStdString();
-  exit.standardError = standardError.toLocal8Bit().toStdString();
+  exit.refusal = refusal.toLocal8Bit().toStdString();
   return exit;
 }
 
 const QString kOnOff = QStringLiteral("on|off");
 
-CommandLine Refused(const QString& why) {
-  return Exit(kRefused, {}, QStringLiteral("velkorin: %1\nTry 'velkorin --help' for the options.\n").arg(why));
-}
+CommandLine Refused(const QString& why) { return Exit(kRefused, {}, why); }
 
 // The digits at `at`, or -1 if there are not `count` of them there.
 int Number(std::string_view text, std::size_t at, std::size_t count) {
@@ -51,12 +49,13 @@ timecode::LocalTime LocalTimeAt(sys_seconds moment) {
   return platform::LocalClockAt(moment.time_since_epoch().count()).Now;
 }
 
-}  // namespace
+// The local time a --start text names, or why it names none, before any zone is in use.
+struct LocalStart {
+  const char* refusal = nullptr;
+  timecode::LocalTime time{};
+};
 
-// The moment is found with the clock's own conversion: for each offset from UTC that the zone has a day
-// before and a day after the time (no zone changes its offset twice within two days), the moment the time
-// would be at that offset, if the conversion gives the time back for it.
-ChosenStart ParseStartTime(std::string_view text) {
+LocalStart ParseLocalStart(std::string_view text) {
   const bool withSeconds = text.size() == 19;
   const bool shaped = (text.size() == 16 || withSeconds) && text[4] == '-' && text[7] == '-' && text[10] == ' ' &&
                       text[13] == ':' && (!withSeconds || text[16] == ':');
@@ -73,7 +72,13 @@ ChosenStart ParseStartTime(std::string_view text) {
                             day{static_cast<unsigned>(wanted.Day)}};
   if (!date.ok() || wanted.Hour > 23 || wanted.Minute > 59 || wanted.Second > 59)
     return {.refusal = "there is no such date or time"};
+  return {.time = wanted};
+}
 
+// The moment is found with the clock's own conversion: for each offset from UTC that the zone has a day
+// before and a day after the time (no zone changes its offset twice within two days), the moment the time
+// would be at that offset, if the conversion gives the time back for it.
+ChosenStart MomentOf(const timecode::LocalTime& wanted) {
   const sys_seconds asIfUtc = AsIfUtc(wanted);
   std::optional<sys_seconds> first;
   for (const sys_seconds probe : {asIfUtc - days{1}, asIfUtc + days{1}}) {
@@ -84,14 +89,64 @@ ChosenStart ParseStartTime(std::string_view text) {
   return {.moment = *first};
 }
 
-bool ParityInvertedBy(const BoxStates& boxes, timecode::ParityBit parity) {
-  switch (parity) {
-    case timecode::ParityBit::Minute: return boxes.InvertP1;
-    case timecode::ParityBit::Hour: return boxes.InvertP2;
-    case timecode::ParityBit::Date: return boxes.InvertP3;
-  }
-  return false;
+}  // namespace
+
+ChosenStart ParseStartTime(std::string_view text) {
+  const LocalStart local = ParseLocalStart(text);
+  if (local.refusal != nullptr) return {.refusal = local.refusal};
+  return MomentOf(local.time);
 }
+
+namespace {
+
+// "DCF77's P1, MSF's 57B or JJY's PA2": what the window's box `box` sends wrong in each code that has a bit for it.
+QString BitsOfBox(int box) {
+  QStringList bits;
+  const timecode::TimeCode* previous = nullptr;
+  for (const timecode::TimeCode* code : timecode::kCodes) {
+    for (const timecode::ParitySwitch& bit : code->Switches) {
+      const bool sameAsBefore = previous != nullptr && previous->Switches.data() == code->Switches.data();
+      if (bit.Box == box && !sameAsBefore) bits << QStringLiteral("%1's %2").arg(code->Title, bit.Name);
+    }
+    previous = code;
+  }
+  const QString last = bits.takeLast();
+  return bits.isEmpty() ? last : bits.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+// "DCF77: P1 (second 28, the even parity of the minute), ...; MSF: ...": every code's parity bits, each code once.
+QString EveryCodesBits() {
+  QStringList codes;
+  const timecode::TimeCode* previous = nullptr;
+  for (const timecode::TimeCode* code : timecode::kCodes) {
+    const bool sameAsBefore = previous != nullptr && previous->Switches.data() == code->Switches.data();
+    previous = code;
+    if (code->Switches.empty() || sameAsBefore) continue;
+    QStringList bits;
+    for (const timecode::ParitySwitch& bit : code->Switches)
+      bits << QStringLiteral("%1 (second %2, %3)").arg(bit.Name).arg(bit.Second).arg(bit.Covers);
+    codes << QStringLiteral("%1: %2").arg(code->Title, bits.join(QStringLiteral(", ")));
+  }
+  return codes.join(QStringLiteral("; "));
+}
+
+// The code's switch of that name, in any case, or -1.
+int SwitchNamed(const timecode::TimeCode& code, const QString& name) {
+  for (std::size_t index = 0; index < code.Switches.size(); ++index) {
+    if (name.compare(QLatin1String(code.Switches[index].Name), Qt::CaseInsensitive) == 0)
+      return static_cast<int>(index);
+  }
+  return -1;
+}
+
+QString SwitchNames(const timecode::TimeCode& code) {
+  QStringList names;
+  for (const timecode::ParitySwitch& bit : code.Switches) names << QLatin1String(bit.Name);
+  const QString last = names.takeLast();
+  return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+}  // namespace
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
   QCommandLineParser parser;
@@ -165,28 +220,28 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       QStringLiteral("Run as a Windows service, started by the Service Control Manager, reporting to the event log."));
   parser.addOption(service);
 #endif
-  // The check boxes, each as it starts.
-  const struct {
-    QCommandLineOption option;
-    bool BoxStates::*state;
-  } boxes[] = {
-      {{QStringLiteral("tone"), QStringLiteral("Beep during every pulse: on or off. Default: off."), kOnOff},
-       &BoxStates::Tone},
-      {{QStringLiteral("invert-output"),
-        QStringLiteral("The polarity: on sets DTR and clears RTS during a pulse, off the reverse. Default: on."),
-        kOnOff},
-       &BoxStates::InvertOutput},
-      {{QStringLiteral("invert-p1"), QStringLiteral("Send the minute parity bit wrong: on or off. Default: off."),
-        kOnOff},
-       &BoxStates::InvertP1},
-      {{QStringLiteral("invert-p2"), QStringLiteral("Send the hour parity bit wrong: on or off. Default: off."),
-        kOnOff},
-       &BoxStates::InvertP2},
-      {{QStringLiteral("invert-p3"), QStringLiteral("Send the date parity bit wrong: on or off. Default: off."),
-        kOnOff},
-       &BoxStates::InvertP3},
-  };
-  for (const auto& box : boxes) parser.addOption(box.option);
+  // The check boxes, each as it starts: Beep and InvertOutput, then the three parity boxes, 1 to 3, each sending the
+  // bit that each code declares for it wrong.
+  const QCommandLineOption tone(QStringLiteral("tone"),
+                                QStringLiteral("Beep during every pulse: on or off. Default: off."), kOnOff);
+  const QCommandLineOption invertOutput(
+      QStringLiteral("invert-output"),
+      QStringLiteral("The polarity: on sets DTR and clears RTS during a pulse, off the reverse. Default: on."), kOnOff);
+  std::vector<QCommandLineOption> parityBoxes;
+  for (int box = 1; box <= 3; ++box) {
+    parityBoxes.emplace_back(
+        QStringLiteral("invert-p%1").arg(box),
+        QStringLiteral("The box Invert P%1: send %2 wrong, on or off. Default: off.").arg(box).arg(BitsOfBox(box)),
+        kOnOff);
+  }
+  const QCommandLineOption invertParity(
+      QStringLiteral("invert-parity"),
+      QStringLiteral("Send the code's parity bit <name> wrong, for testing decoders; may be given more than once. %1.")
+          .arg(EveryCodesBits()),
+      QStringLiteral("name"));
+  parser.addOptions({tone, invertOutput});
+  for (const QCommandLineOption& box : parityBoxes) parser.addOption(box);
+  parser.addOption(invertParity);
 
   if (!parser.parse(arguments)) return Refused(parser.errorText());
   if (!parser.positionalArguments().isEmpty()) {
@@ -244,16 +299,22 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       return Refused(QStringLiteral("--port: at most %1 ports.").arg(output::kMostPorts));
     }
   }
-  for (const auto& box : boxes) {
-    if (!parser.isSet(box.option)) continue;
-    const QString value = parser.value(box.option);
+  // Each box's on or off; nullopt where the option is not given.
+  std::optional<bool> boxStates[5];
+  const QCommandLineOption* const boxOptions[] = {&tone, &invertOutput, &parityBoxes[0], &parityBoxes[1],
+                                                  &parityBoxes[2]};
+  for (int at = 0; at < 5; ++at) {
+    if (!parser.isSet(*boxOptions[at])) continue;
+    const QString value = parser.value(*boxOptions[at]);
     if (value != QLatin1String("on") && value != QLatin1String("off")) {
-      return Refused(QStringLiteral("--%1 '%2': give on or off.").arg(box.option.names().constFirst(), value));
+      return Refused(QStringLiteral("--%1 '%2': give on or off.").arg(boxOptions[at]->names().constFirst(), value));
     }
-    commandLine.settings.Boxes.*box.state = value == QLatin1String("on");
+    boxStates[at] = value == QLatin1String("on");
   }
+  settings.Tone = boxStates[0].value_or(settings.Tone);
+  settings.InvertOutput = boxStates[1].value_or(settings.InvertOutput);
   // The beep would want the sound device the code is played on.
-  if (settings.Boxes.Tone && !settings.AudioDevice.empty()) {
+  if (settings.Tone && !settings.AudioDevice.empty()) {
     return Refused(QStringLiteral("--tone on: the sound device plays the time code (--audio)."));
   }
   commandLine.settings.NoWindow = parser.isSet(noWindow);
@@ -275,22 +336,53 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
     commandLine.settings.Code = *chosen;
   }
-  // The zone the code's time is taken in, before --start, which is read in it.
-  const timecode::TimeCode& sent = *commandLine.settings.Code;
+  // The parity bits sent wrong, by the code's own declarations: each box's, then each named.
+  const timecode::TimeCode& sent = *settings.Code;
+  for (std::size_t index = 0; index < sent.Switches.size(); ++index) {
+    const int box = sent.Switches[index].Box;
+    if (box > 0 && boxStates[box + 1].value_or(false)) settings.WrongParities |= timecode::WrongParities{1} << index;
+  }
+  for (const QString& name : parser.values(invertParity)) {
+    const int index = SwitchNamed(sent, name);
+    if (sent.Switches.empty())
+      return Refused(QStringLiteral("--invert-parity: %1 has no parity bits.").arg(sent.Title));
+    if (index < 0) {
+      return Refused(QStringLiteral("--invert-parity '%1': %2 has no such parity bit; give %3.")
+                         .arg(name, sent.Title, SwitchNames(sent)));
+    }
+    settings.WrongParities |= timecode::WrongParities{1} << index;
+  }
+  // The zone the code's time is taken in, which --start is read in once it is in use.
   if (parser.isSet(zone) && !sent.ZoneChoosable) {
     return Refused(QStringLiteral("--zone: %1 always carries %2 time.").arg(sent.Title, sent.Zone));
   }
   const QString zoneName = parser.isSet(zone) ? parser.value(zone) : QString::fromLatin1(sent.Zone);
-  if (!zoneName.isEmpty() && !platform::UseZone(zoneName.toLocal8Bit().constData())) {
+  if (!zoneName.isEmpty() && !platform::ZoneExists(zoneName.toLocal8Bit().constData())) {
     return Refused(QStringLiteral("--zone '%1': there is no such time zone; give an IANA name such as "
                                   "Europe/Berlin.")
                        .arg(zoneName));
   }
-  commandLine.settings.Frames = parser.isSet(frames);
+  settings.Zone = zoneName.toLocal8Bit().toStdString();
+  settings.Frames = parser.isSet(frames);
   if (parser.isSet(start)) {
-    const ChosenStart chosen = ParseStartTime(parser.value(start).toStdString());
-    if (chosen.refusal) return Refused(QStringLiteral("--start \"%1\": %2.").arg(parser.value(start), chosen.refusal));
-    commandLine.settings.Start = chosen.moment;
+    const LocalStart local = ParseLocalStart(parser.value(start).toStdString());
+    if (local.refusal) return Refused(QStringLiteral("--start \"%1\": %2.").arg(parser.value(start), local.refusal));
+    commandLine.startAt = local.time;
+    commandLine.startText = parser.value(start).toStdString();
   }
   return commandLine;
+}
+
+bool TakeZone(CommandLine& commandLine) {
+  const Settings& settings = commandLine.settings;
+  if (!settings.Zone.empty()) platform::UseZone(settings.Zone.c_str());
+  if (!commandLine.startAt) return true;
+  const ChosenStart chosen = MomentOf(*commandLine.startAt);
+  if (chosen.refusal == nullptr) {
+    commandLine.settings.Start = chosen.moment;
+    return true;
+  }
+  commandLine = Refused(QStringLiteral("--start \"%1\": %2.")
+                            .arg(QString::fromStdString(commandLine.startText), QLatin1String(chosen.refusal)));
+  return false;
 }

@@ -6,47 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "timecode/codes.h"
-#include "timecode/tick_links.h"
+#include "app/settings.h"
+#include "timecode/local_time.h"
 
 // The command line, read once at start-up into plain settings for the parts of the program that need them.
-
-// The check boxes as they start: the window shows them so, and without a window they stay so.
-struct BoxStates {
-  bool Tone = false;
-  bool InvertOutput = true;
-  bool InvertP1 = false, InvertP2 = false, InvertP3 = false;
-};
-
-// How the program is to run.
-struct Settings {
-  const timecode::TimeCode* Code = &timecode::kDcf77;  // --code: the time code sent
-  // As the user gave them, each COMn or on Linux a device path; every one carries the same pulses.
-  std::vector<std::string> PortNames = {"COM1"};
-  // --require-sync: send nothing while the PC's clock is not synchronised.
-  bool RequireSync = false;
-  // --start: send and show local time as if the PC's clock had read this moment at start-up.
-  std::optional<std::chrono::sys_seconds> Start;
-  // --frames: each minute sent, as a line on standard output.
-  bool Frames = false;
-  // --no-window: the same without any window or display, for running unattended; --service, on Windows, the same
-  // under the Service Control Manager.
-  bool NoWindow = false;
-  bool Service = false;
-  // --tone, --invert-output, --invert-p1, --invert-p2, --invert-p3.
-  BoxStates Boxes;
-  // --audio: the sound device the code is played on as well, or alone with --no-port (no port then); --audio-rate
-  // the frames a second asked of it. --audio-file, --minutes: that many whole minutes into a WAV file instead.
-  std::string AudioDevice;
-  int AudioRate = 48'000;
-  std::string AudioFile;
-  int Minutes = 1;
-};
-
-// Whether the parity bit is sent wrong by these box states.
-bool ParityInvertedBy(const BoxStates& boxes, timecode::ParityBit parity);
 
 // What the command line asks for: the window with these settings, the list of ports, or only a text and an
 // exit status, for --help and --version or for a command line that is refused.
@@ -54,15 +18,23 @@ struct CommandLine {
   enum class Then { OpenWindow, ListPorts, ListAudio, WriteAudioFile, Exit };
   Then then = Then::OpenWindow;
   Settings settings;
+  // --start as a local time, which becomes a moment once its zone is in use (TakeZone).
+  std::optional<timecode::LocalTime> startAt;
+  std::string startText;
   int exitStatus = 0;          // 0 after --help or --version, kRefused for a command line refused
   std::string standardOutput;  // the help or the version
-  std::string standardError;   // why the command line was refused
+  std::string refusal;         // why the command line was refused
 };
 
 inline constexpr int kRefused = 2;
 
-// Reads the arguments, the program's own path first, with the application's name and version already set.
+// Reads the arguments, the program's own path first, with the application's name and version already set. The zone
+// is only checked here; nothing is changed.
 CommandLine ParseCommandLine(const QStringList& arguments);
+
+// At start-up, once the command line is read: the zone it names put in use for the process, and --start read in it.
+// False, the refusal on the command line, where the zone skips the chosen time.
+bool TakeZone(CommandLine& commandLine);
 
 struct ChosenStart {
   std::chrono::sys_seconds moment{};

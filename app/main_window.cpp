@@ -5,30 +5,20 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
 #include <QStyle>
-#include <chrono>
 #include <string>
 
-#include "app/application.h"
+#include "app/clock_sync_text.h"
 #include "app/lamp_picture.h"
-#include "app/transmitter.h"
-#include "platform/instance_guard.h"
+#include "platform/local_clock.h"
 #include "platform/tick_timer.h"
-#include "timecode/tick_links.h"
-
-TForm1* Form1 = nullptr;
 
 namespace {
 
 constexpr char kDesignFontFamily[] = "MS Sans Serif";
-
-// Taken at start-up; its handle is left for the process's end to close.
-platform::GuardHandle InstanceMutex = platform::kNoGuard;
-
-// The display texts are composed here one after the other, at a new second only.
-QString TextBuffer;
 
 // The description asks for a font that few systems besides Windows have. Where it is missing, the
 // platform's own sans-serif stands in, rather than whatever the font matcher would pick for the name.
@@ -44,63 +34,19 @@ QPixmap LampWithoutBackground() {
   return lamp;
 }
 
-void AppendTwoDigits(int value) {
-  if (value < 10) TextBuffer += QLatin1Char('0');
-  TextBuffer += QString::number(value);
-}
-
-void ShowTextIn(QLabel* label) { label->setText(TextBuffer); }
-
-// The time as " 9:05:07" and the date as " 5.3.07": hours, days and months unpadded, the rest two digits.
-void ShowTime(const timecode::TimeSample& now) {
-  TextBuffer = QLatin1Char(' ');
-  TextBuffer += QString::number(now.Hour);
-  TextBuffer += QLatin1Char(':');
-  AppendTwoDigits(now.Minute);
-  TextBuffer += QLatin1Char(':');
-  AppendTwoDigits(now.Second);
-  ShowTextIn(Form1->Label1);
-
-  TextBuffer = QLatin1Char(' ');
-  TextBuffer += QString::number(now.Day);
-  TextBuffer += QLatin1Char('.');
-  TextBuffer += QString::number(now.Month);
-  TextBuffer += QLatin1Char('.');
-  AppendTwoDigits(now.Year2);
-  ShowTextIn(Form1->Label2);
-}
-
-// Called on every tick; showing or hiding a widget that already is so costs nothing.
-void ShowLamp(bool on) { Form1->Image1->setVisible(on); }
-
-// The check boxes are read whenever the engine or the pulse output asks, never remembered.
-bool ToneChecked() { return Form1->Tone->isChecked(); }
-
-bool InvertOutputChecked() { return Form1->InvertOutput->isChecked(); }
-
-bool ParityInverted(timecode::ParityBit parity) {
-  switch (parity) {
-    case timecode::ParityBit::Minute: return Form1->InvertP1->isChecked();
-    case timecode::ParityBit::Hour: return Form1->InvertP2->isChecked();
-    case timecode::ParityBit::Date: return Form1->InvertP3->isChecked();
-  }
-  return false;
-}
-
-// The labels are fitted to their new text once the tick's pulse has begun: measuring text takes a few tenths of a
-// millisecond, which would otherwise delay the second mark. Nothing is painted in between.
-void FitLabels() {
-  Form1->Label1->adjustSize();
-  Form1->Label2->adjustSize();
-}
-
-void ShowClockSync(const QString& text) {
-  for (QLabel* shownOn : {Form1->Label1, Form1->Label2, Form1->Image1}) shownOn->setToolTip(text);
+// "Sending a chosen time, started at 2027-10-31 02:58:50 (summer time)", ahead of what is said of the clock.
+QString ChosenStartLine(const Settings& settings) {
+  if (!settings.Start) return {};
+  const timecode::LocalTime start = platform::LocalClockAt(settings.Start->time_since_epoch().count()).Now;
+  return QString::asprintf("Sending a chosen time, started at %04d-%02d-%02d %02d:%02d:%02d (%s)\n", start.Year,
+                           start.Month, start.Day, start.Hour, start.Minute, start.Second,
+                           start.SummerTime ? "summer time" : "standard time");
 }
 
 }  // namespace
 
-TForm1::TForm1(const Settings& settings, QWidget* parent) : QWidget(parent), settings_(settings) {
+TForm1::TForm1(const Settings& settings, platform::LocalClock* clock, QWidget* parent)
+    : QWidget(parent), settings_(settings), runner_(settings, true, clock) {
   SubstituteMissingDesignFont();
   setupUi(this);
   // A fixed single border with the system menu and minimise but no maximise; the description can't say so.
@@ -110,23 +56,14 @@ TForm1::TForm1(const Settings& settings, QWidget* parent) : QWidget(parent), set
   Image1->setPixmap(LampWithoutBackground());
   // Labels size themselves to their text: the sizes in the description fit it only in the design font.
   for (QLabel* label : {Label1, Label2, Puls}) label->adjustSize();
-
-  const std::chrono::milliseconds interval{property("Timer1Interval").toInt()};
-  Timer1 = new platform::TickTimer(interval, this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  connect(Timer1, QMetaMethod::fromSignal(&platform::TickTimer::timeout), this, HandlerNamedBy("Timer1OnTimer"));
+  chosenStartLine_ = ChosenStartLine(settings);
   closeHandler_ = HandlerNamedBy("OnClose");
-
-  Form1 = this;
   HandlerNamedBy("OnCreate").invoke(this);
 }
 
-TForm1::~TForm1() { Form1 = nullptr; }
-
-// The description binds events to handlers by name: dynamic properties of Form1 (OnCreate, OnClose,
-// Timer1OnTimer) hold the handlers' names, looked up here among this class's slots as the window is
-// built. Designer's own <connections> cannot say this, since creating and closing are events rather
-// than signals and Timer1, being no widget, has no place among the described components.
+// The description binds events to handlers by name: dynamic properties of Form1 (OnCreate, OnClose) hold the
+// handlers' names, looked up here among this class's slots as the window is built. Designer's own <connections>
+// cannot say this, since creating and closing are events rather than signals.
 QMetaMethod TForm1::HandlerNamedBy(const char* event) const {
   const QByteArray signature = property(event).toByteArray() + "()";
   const int index = staticMetaObject.indexOfSlot(signature.constData());
@@ -139,52 +76,112 @@ void TForm1::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
-void TForm1::TimerTick() { TransmitterTick(); }
-
-// Links first, so that every tick finds them in place, whatever else start-up has to do. A second
-// copy is told so and asked to end, but still tries the ports, which the first copy holds: it is
-// told that too. The requests to end take effect once start-up is over.
+// The boxes as the settings start them, then the transmitter. Each parity box sends its bit of the code sent wrong,
+// and says which in its tooltip; a box the code has no bit for stays disabled. The boxes are read where they act,
+// through the transmitter's switches, which follow them.
 void TForm1::StartProgram() {
-  const BoxStates& boxes = settings_.Boxes;
-  Tone->setChecked(boxes.Tone);
-  InvertOutput->setChecked(boxes.InvertOutput);
-  InvertP1->setChecked(boxes.InvertP1);
-  InvertP2->setChecked(boxes.InvertP2);
-  InvertP3->setChecked(boxes.InvertP3);
+  Tone->setChecked(settings_.Tone);
+  InvertOutput->setChecked(settings_.InvertOutput);
   // The sound device plays the time code, which the beep would interrupt.
   if (!settings_.AudioDevice.empty()) {
     Tone->setEnabled(false);
     Tone->setToolTip(QStringLiteral("The sound device plays the time code (--audio)"));
   }
-  // Each parity box sends the matching parity bit of the code wrong; a code without one leaves its box disabled.
   const timecode::TimeCode& code = *settings_.Code;
-  for (int box = 0; QCheckBox * invert : {InvertP1, InvertP2, InvertP3}) {
-    const char* bit = code.ParityBoxes[box++];
-    invert->setEnabled(bit != nullptr);
-    invert->setToolTip(bit != nullptr ? QString::fromLatin1(bit)
-                                      : QStringLiteral("%1 has no parity bit for this box").arg(code.Title));
+  QCheckBox* const parityBoxes[] = {InvertP1, InvertP2, InvertP3};
+  for (int box = 1; box <= 3; ++box) {
+    QCheckBox* invert = parityBoxes[box - 1];
+    invert->setEnabled(false);
+    invert->setToolTip(QStringLiteral("%1 has no parity bit for this box").arg(code.Title));
+    for (std::size_t index = 0; index < code.Switches.size(); ++index) {
+      const timecode::ParitySwitch& bit = code.Switches[index];
+      if (bit.Box != box) continue;
+      invert->setEnabled(true);
+      invert->setChecked((settings_.WrongParities >> index) & 1U);
+      invert->setToolTip(QStringLiteral("%1: %2, %3, second %4").arg(code.Title, bit.Name, bit.Covers).arg(bit.Second));
+      connect(invert, &QCheckBox::toggled, this, [this, index](bool wrong) {
+        if (runner_.transmitter() == nullptr) return;
+        std::atomic<timecode::WrongParities>& wrongParities = runner_.transmitter()->Switches().WrongParities;
+        const timecode::WrongParities bit = timecode::WrongParities{1} << index;
+        if (wrong) {
+          wrongParities.fetch_or(bit);
+        } else {
+          wrongParities.fetch_and(~bit);
+        }
+      });
+    }
   }
-  StartTransmitter(settings_, {.ShowTime = ShowTime,
-                               .ShowLamp = ShowLamp,
-                               .ToneChecked = ToneChecked,
-                               .InvertOutputChecked = InvertOutputChecked,
-                               .ParityInverted = ParityInverted,
-                               .ShowClockSync = ShowClockSync,
-                               .SecondShown = FitLabels});
 
-  const platform::InstanceGuard guard = platform::CreateInstanceGuard(kInstanceGuardName);
-  InstanceMutex = guard.handle;
-  if (guard.alreadyExisted) {
-    ShowMessageBox("Application already running", "Error");
-    Terminate();
-  }
-  for (const std::string& name : OpenPorts(settings_, false)) {
-    ShowMessageBox(("Failure to open " + name).c_str(), "Error");
-    Terminate();
+  runner_.Start(*this, this);
+  Timer1 = runner_.timer();
+  startingUp_ = false;
+  if (Transmitter* transmitter = runner_.transmitter()) {
+    output::Switches& switches = transmitter->Switches();
+    connect(Tone, &QCheckBox::toggled, this, [&switches](bool on) { switches.Tone = on; });
+    connect(InvertOutput, &QCheckBox::toggled, this, [&switches](bool on) { switches.InvertOutput = on; });
   }
 }
 
-void TForm1::CleanUp() {
-  StopTransmitter();
-  platform::ReleaseInstanceGuard(InstanceMutex);
+void TForm1::CleanUp() { runner_.CleanUp(); }
+
+// A modal box with the text, the caption "Error" and only an OK button, no icon; none once the system has asked the
+// program to end.
+void TForm1::TellStartFailure(const std::string& text) {
+  if (stoppedDuringStartUp_) return;
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), QString::fromStdString(text), QMessageBox::Ok);
+  box.exec();
+}
+
+// Told to end by the system, the program ends as when its window is closed: CleanUp, then status 0; a box that
+// start-up still shows is closed first, and no further one is shown.
+void TForm1::StopRequested() {
+  if (!startingUp_) {
+    close();
+    return;
+  }
+  stoppedDuringStartUp_ = true;
+  if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+}
+
+void TForm1::AppendTwoDigits(int value) {
+  if (value < 10) TextBuffer += QLatin1Char('0');
+  TextBuffer += QString::number(value);
+}
+
+// The time as " 9:05:07" and the date as " 5.3.07": hours, days and months unpadded, the rest two digits.
+void TForm1::NewSecond(const timecode::TimeSample& now) {
+  TextBuffer = QLatin1Char(' ');
+  TextBuffer += QString::number(now.Hour);
+  TextBuffer += QLatin1Char(':');
+  AppendTwoDigits(now.Minute);
+  TextBuffer += QLatin1Char(':');
+  AppendTwoDigits(now.Second);
+  Label1->setText(TextBuffer);
+
+  TextBuffer = QLatin1Char(' ');
+  TextBuffer += QString::number(now.Day);
+  TextBuffer += QLatin1Char('.');
+  TextBuffer += QString::number(now.Month);
+  TextBuffer += QLatin1Char('.');
+  AppendTwoDigits(now.Year2);
+  Label2->setText(TextBuffer);
+}
+
+// Called on every tick; showing or hiding a widget that already is so costs nothing.
+void TForm1::SetPulse(bool on) { Image1->setVisible(on); }
+
+// The labels are fitted to their new text once the tick's pulse has begun: measuring text takes a few tenths of a
+// millisecond, which would otherwise delay the second mark. Nothing is painted in between.
+void TForm1::SecondBegun(const output::BegunSecond& second) {
+  Label1->adjustSize();
+  Label2->adjustSize();
+  ShowClockSync(second);
+}
+
+void TForm1::ShowClockSync(const output::BegunSecond& second) {
+  const ShownSync shown{second.Sync.sync, (second.Sync.estimatedError.count() + 50) / 100, second.NextHeld};
+  if (shown == shownSync_) return;
+  shownSync_ = shown;
+  const QString text = chosenStartLine_ + QString::fromStdString(ClockSyncText(second.Sync, second.NextHeld));
+  for (QLabel* shownOn : {Label1, Label2, Image1}) shownOn->setToolTip(text);
 }

@@ -2,44 +2,76 @@
 #pragma once
 
 #include <QMetaMethod>
+#include <QString>
 #include <QWidget>
+#include <optional>
 
-#include "app/command_line.h"
+#include "app/runner.h"
+#include "app/settings.h"
+#include "output/output.h"
 #include "ui_main_window.h"
 
 class QCloseEvent;
 
 namespace platform {
+class LocalClock;
 class TickTimer;
-}
+}  // namespace platform
 
-// The program's one window, built from main_window.ui: the time and date being sent, the pulse lamp
-// and the five check boxes that are all there is to configure. Its components are the fields that
-// Ui::TForm1 declares from the description (Label1, Label2, Image1, Puls, Tone, InvertP1 … InvertOutput);
-// the description also names the handlers of its events, which are bound by those names.
-class TForm1 : public QWidget, public Ui::TForm1 {
+// The program's one window, built from main_window.ui: the time and date being sent, the pulse lamp and the five
+// check boxes that are all there is to configure. Its components are the fields that Ui::TForm1 declares from the
+// description (Label1, Label2, Image1, Puls, Tone, InvertP1 … InvertOutput); the description also names the handlers
+// of its events, which are bound by those names. It hosts the transmitter, and is its output for the time shown and
+// the lamp.
+class TForm1 : public QWidget, public Ui::TForm1, public Host, public output::Output {
   Q_OBJECT
 
  public:
-  explicit TForm1(const Settings& settings = Settings{}, QWidget* parent = nullptr);
-  ~TForm1() override;
+  // `clock`: the PC's, or a stand-in for tests.
+  explicit TForm1(const Settings& settings = Settings{}, platform::LocalClock* clock = nullptr,
+                  QWidget* parent = nullptr);
 
-  platform::TickTimer* Timer1 = nullptr;  // drives the tick engine from creation on
+  platform::TickTimer* Timer1 = nullptr;  // drives the transmitter from start-up on
+
+  // The transmitter the window hosts, once start-up has made it.
+  Transmitter* transmitter() { return runner_.transmitter(); }
+  // Whether start-up asked the program to end, and whether the system asked it to while a start-up box was shown.
+  bool EndRequested() const { return runner_.EndRequested(); }
+  bool StoppedDuringStartUp() const { return stoppedDuringStartUp_; }
+
+  void TellStartFailure(const std::string& text) override;
+  void StopRequested() override;
+
+  void NewSecond(const timecode::TimeSample& now) override;
+  void SetPulse(bool on) override;
+  void SecondBegun(const output::BegunSecond& second) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private slots:
-  void TimerTick();
   void StartProgram();
   void CleanUp();
 
  private:
   QMetaMethod HandlerNamedBy(const char* event) const;
+  void AppendTwoDigits(int value);
+  void ShowClockSync(const output::BegunSecond& second);
 
-  QMetaMethod closeHandler_;
   const Settings settings_;
+  Runner runner_;
+  QMetaMethod closeHandler_;
+  bool startingUp_ = true;
+  bool stoppedDuringStartUp_ = false;
+  // The display texts are composed here one after the other, at a new second only.
+  QString TextBuffer;
+  // What the tooltips last said of the clock, so that they are composed again only when that changes.
+  struct ShownSync {
+    platform::ClockSync sync;
+    std::int64_t estimatedErrorTenthsOfMs;
+    bool holding;
+    bool operator==(const ShownSync&) const = default;
+  };
+  std::optional<ShownSync> shownSync_;
+  QString chosenStartLine_;  // the first line of the tooltips when a chosen time is sent, else empty
 };
-
-// The one main window while it exists, set as it is built: the engine's links reach the window here.
-extern TForm1* Form1;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/port_list.h"
+#include "platform/report.h"
 
 namespace {
 
@@ -27,5 +28,5 @@ std::string Described(const platform::SerialPortInfo& port) {
 void PrintPortList(std::FILE* out) {
   const std::vector<platform::SerialPortInfo> ports = platform::ListSerialPorts();
   for (const platform::SerialPortInfo& port : ports) std::fprintf(out, "%s\n", Described(port).c_str());
-  if (ports.empty()) std::fputs("velkorin: found no serial port\n", stderr);
+  if (ports.empty()) platform::Report(platform::Severity::Notice, "found no serial port");
 }

@@ -3,10 +3,10 @@
 // delivers the ticks.
 
 #include <QApplication>
+#include <QMessageBox>
 #include <cstdio>
 #include <exception>
 
-#include "app/application.h"
 #include "app/audio_file.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
@@ -15,11 +15,10 @@
 #include "platform/console.h"
 #include "platform/report.h"
 #include "platform/service.h"
-#include "platform/stop_request.h"
 
-#ifdef _WIN32
 namespace {
 
+#ifdef _WIN32
 // --service: the same as --no-window, under the Service Control Manager, which hears how it ended, and with the
 // reports in the event log. Started otherwise it ends at once, as for any option it cannot use.
 int RunAsService(const Settings& settings) {
@@ -29,9 +28,26 @@ int RunAsService(const Settings& settings) {
   platform::TellStopped(status);
   return status;
 }
+#endif
+
+int RunWindow(int argc, char** argv, const Settings& settings) {
+  QApplication application(argc, argv);
+  try {
+    TForm1 Form1(settings);  // building it runs StartProgram, which starts Timer1
+    if (Form1.StoppedDuringStartUp()) {
+      Form1.close();
+    } else if (!Form1.EndRequested()) {
+      Form1.show();
+      QApplication::exec();
+    }
+  } catch (const std::exception& error) {
+    // The application's standard display of an error that nothing else caught.
+    QMessageBox::critical(nullptr, QCoreApplication::applicationName(), QString::fromLocal8Bit(error.what()));
+  }
+  return 0;
+}
 
 }  // namespace
-#endif
 
 int main(int argc, char** argv) {
   platform::UseTheStartingConsole();
@@ -41,44 +57,25 @@ int main(int argc, char** argv) {
   // Read before the application exists, so that the options that only print need no display.
   QStringList arguments;
   for (int at = 0; at < argc; ++at) arguments << QString::fromLocal8Bit(argv[at]);
-  const CommandLine commandLine = ParseCommandLine(arguments);
+  CommandLine commandLine = ParseCommandLine(arguments);
+  if (commandLine.then != CommandLine::Then::Exit) TakeZone(commandLine);
   std::fputs(commandLine.standardOutput.c_str(), stdout);
-  std::fputs(commandLine.standardError.c_str(), stderr);
-  if (commandLine.then == CommandLine::Then::Exit) return commandLine.exitStatus;
-  if (commandLine.then == CommandLine::Then::ListPorts) {
-    PrintPortList(stdout);
-    return 0;
+  if (!commandLine.refusal.empty()) {
+    platform::Report(platform::Severity::Error, commandLine.refusal.c_str());
+    platform::Report(platform::Severity::Info, "Try 'velkorin --help' for the options.");
   }
-  if (commandLine.then == CommandLine::Then::ListAudio) {
-    PrintAudioDevices(stdout);
-    return 0;
+  const Settings& settings = commandLine.settings;
+  switch (commandLine.then) {
+    case CommandLine::Then::Exit: return commandLine.exitStatus;
+    case CommandLine::Then::ListPorts: PrintPortList(stdout); return 0;
+    case CommandLine::Then::ListAudio: PrintAudioDevices(stdout); return 0;
+    case CommandLine::Then::WriteAudioFile: return WriteAudioFile(settings);
+    case CommandLine::Then::OpenWindow: break;
   }
-  if (commandLine.then == CommandLine::Then::WriteAudioFile) return WriteAudioFile(commandLine.settings, stderr);
-
-  if (commandLine.settings.NoWindow) {
-    QCoreApplication application(argc, argv);  // no display is needed, and none is opened
+  if (!settings.NoWindow) return RunWindow(argc, argv, settings);
+  QCoreApplication application(argc, argv);  // no display is needed, and none is opened
 #ifdef _WIN32
-    if (commandLine.settings.Service) return RunAsService(commandLine.settings);
+  if (settings.Service) return RunAsService(settings);
 #endif
-    return RunWithoutWindow(commandLine.settings);
-  }
-
-  QApplication application(argc, argv);
-  // Told to end by the system, the program ends as when its window is closed: CleanUp, then status 0; a box that
-  // start-up still shows is closed first.
-  platform::CallOnStopRequest(&application, [] {
-    if (!StopDuringStartUp() && Form1 != nullptr) Form1->close();
-  });
-  try {
-    TForm1 window(commandLine.settings);  // sets Form1; building it runs StartProgram and starts Timer1
-    if (StopRequested()) {
-      window.close();
-    } else if (!TerminationRequested()) {
-      Form1->show();
-      QApplication::exec();
-    }
-  } catch (const std::exception& error) {
-    ShowException(error);
-  }
-  return 0;
+  return RunWithoutWindow(settings);
 }

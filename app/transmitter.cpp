@@ -1,147 +1,115 @@
 // SPDX-License-Identifier: MIT
 #include "app/transmitter.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <utility>
 
-#include "app/clock_sync_status.h"
-#include "app/frame_lines.h"
-#include "output/audio_output.h"
-#include "output/serial_lines.h"
-#include "platform/local_clock.h"
+#include "app/clock_sync_text.h"
 #include "platform/port_error.h"
-#include "platform/report.h"
 #include "platform/service.h"
-#include "platform/tone.h"
-#include "timecode/text_line.h"
-#include "timecode/tick_engine.h"
 
 namespace {
 
-TransmitterHost Host;
-bool NewSecond = false;
-bool Sounding = false;  // --audio
-int StatusMinute = -1;  // the minute of the last status line
-// The ticks between two signs of life for the service manager, and those counted since the last.
-int TicksPerAliveSign = 0;
-int TicksSinceAliveSign = 0;
-char StatusLine[256];
-
-void ShowTime(const timecode::TimeSample& now) {
-  NewSecond = true;
-  Host.ShowTime(now);
-}
-
-// "Sending 12:35 CEST on /dev/ttyUSB0; PC clock synchronised": the minute the frame names, where it goes, and whether
-// the PC clock can be trusted.
-void TellStatus() {
-  const timecode::LocalTime& mark = timecode::Reading.NextMinuteMark;
-  char ports[sizeof StatusLine];
-  output::DescribePorts(ports, sizeof ports);
-  timecode::TextLine line(StatusLine, sizeof StatusLine);
-  line.Add("%s %02d:%02d %s %s", output::HoldingPulses ? "Holding" : "Sending", mark.Hour, mark.Minute, mark.Zone,
-           ports);
-  if (LastClockSync() != platform::ClockSync::Unknown) {
-    line.Add("; PC clock %s",
-             LastClockSync() == platform::ClockSync::Synchronised ? "synchronised" : "not synchronised");
+// The sound: the time code on the device --audio names, or else the beep on the system's default device, which plays
+// only while the Beep box is checked.
+output::SoundSettings SoundFor(const Settings& settings) {
+  if (!settings.AudioDevice.empty()) {
+    return {.device = settings.AudioDevice, .rate = settings.AudioRate, .tone = output::TimeCodeTone(*settings.Code)};
   }
-  platform::TellStatus(StatusLine);
-}
-
-// The next second's keying, told to the sound thread a second ahead, after the gate has heard of this one: the sound
-// leaves the device some tens of milliseconds after it is made.
-void FeedAudioAhead() {
-  const timecode::ClockReading& reading = timecode::Reading;
-  const std::int64_t second = reading.TickCount / timecode::kTicksPerSecond;
-  timecode::ClockReading next = reading;
-  if (reading.Now.Second + 1 < reading.SecondsInMinute) {
-    ++next.Now.Second;
-  } else {
-    next = platform::LocalClockAt(second + 1);
-  }
-  output::FeedAudio(second + 1 - platform::ClockOffsetSeconds,
-                    {.pattern = timecode::Code->PatternAt(next), .silent = output::HoldingPulses});
+  return {.device = "default", .rate = 48'000, .tone = output::kBeep, .sounds = "the beep"};
 }
 
 }  // namespace
 
-void StartTransmitter(const Settings& settings, const TransmitterHost& host) {
-  Host = host;
-  timecode::Code = settings.Code;
-  timecode::Links = {
-      .ReadClock = platform::ReadLocalClock,
-      .SetPulse = output::SetPulse,
-      .ShowTime = ShowTime,
-      .ToneChecked = host.ToneChecked,
-      .ParityInverted = host.ParityInverted,
-      .Beep = platform::Beep,
-  };
-  output::Links = {
-      .ShowLamp = host.ShowLamp, .InvertOutputChecked = host.InvertOutputChecked, .Report = platform::Report};
-  // A chosen time as if the clock had read it now: whole seconds, so the second marks stay where they are.
-  const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-  platform::ClockOffsetSeconds = settings.Start ? (*settings.Start - now).count() : 0;
-  // With --require-sync nothing is sent before the first minute mark at which the clock is synchronised.
-  output::HoldingPulses = settings.RequireSync;
-  StartClockSyncStatus(settings, host.ShowClockSync);
-  StartFrameLines(settings.Frames ? stdout : nullptr);
-  NewSecond = false;
-  StatusMinute = -1;
-  const auto alive = platform::AliveInterval();
-  // Twice in each interval the manager allows, so that one late sign of life is not yet a missed one.
-  TicksPerAliveSign = alive.count() > 0 ? std::max<int>(1, static_cast<int>(alive / timecode::kTickPeriod / 2)) : 0;
-  TicksSinceAliveSign = 0;
-  Sounding = !settings.AudioDevice.empty();
-  if (Sounding) {
-    output::StartAudio({.device = settings.AudioDevice,
-                        .rate = settings.AudioRate,
-                        .carrierHz = settings.Code->CarrierHz,
-                        .reducedAmplitude = settings.Code->ReducedAmplitude});
-  } else {
-    platform::StartTone();
+Transmitter::Transmitter(const Settings& settings, platform::LocalClock& clock, output::Output* host,
+                         platform::Reporter report)
+    : clock_(clock),
+      report_(std::move(report)),
+      engine_(*settings.Code),
+      gate_(settings.RequireSync),
+      portNames_(settings.PortNames),
+      lines_(switches_, report_),
+      status_(lines_, platform::AliveInterval()) {
+  switches_.Tone = settings.Tone;
+  switches_.InvertOutput = settings.InvertOutput;
+  switches_.WrongParities = settings.WrongParities;
+  if (host != nullptr) outputs_.push_back(host);
+  outputs_.push_back(&lines_);
+  if (settings.Frames) {
+    frames_ = std::make_unique<output::FrameLines>(*settings.Code, stdout);
+    outputs_.push_back(frames_.get());
   }
+  const bool timeCode = !settings.AudioDevice.empty();
+  sound_ = std::make_unique<output::SoundOutput>(SoundFor(settings), timeCode ? nullptr : &switches_.Tone, report_);
+  outputs_.push_back(sound_.get());
+  outputs_.push_back(&status_);
 }
 
-std::vector<std::string> OpenPorts(const Settings& settings, bool waitForThem) {
+std::vector<std::string> Transmitter::OpenPorts(bool waitForThem) {
   std::vector<std::string> failed;
-  for (const std::string& name : settings.PortNames) {
-    const platform::PortOpening port = output::AddPort(name.c_str(), waitForThem);
+  for (const std::string& name : portNames_) {
+    const platform::PortOpening port = lines_.AddPort(name.c_str(), waitForThem);
     if (port.handle != platform::kNoPort) continue;
     char reason[512];
     platform::DescribeOpenError(port.error, port.device, reason, sizeof reason);
     const std::string device = name == port.device ? name : name + " (" + port.device + ")";
     const std::string line = "cannot " + std::string(port.failedStep) + " the port " + device + ": " + reason +
                              (waitForThem ? "; trying it again every second" : "");
-    platform::Report(platform::Severity::Error, line.c_str());
+    report_(platform::Severity::Error, line.c_str());
     if (!waitForThem) failed.push_back(name);
   }
   return failed;
 }
 
-void TransmitterTick() {
-  timecode::TimerTick();
-  if (TicksPerAliveSign > 0 && ++TicksSinceAliveSign >= TicksPerAliveSign) {
-    platform::TellAlive();
-    TicksSinceAliveSign = 0;
+void Transmitter::TimerTick() {
+  // One clock reading per tick, so that the time shown and the time sent never straddle a midnight.
+  const timecode::ClockReading reading = clock_.Read();
+  const timecode::Tick tick = engine_.TimerTick(reading, switches_.WrongParities.load(std::memory_order_relaxed));
+  if (tick.NewSecond) {
+    for (output::Output* output : outputs_) output->NewSecond(engine_.CurrentTime());
   }
-  if (!NewSecond) return;
-  NewSecond = false;
-  Host.SecondShown();
-  RecordSecond();
-  ShowClockSync();
-  if (Sounding) FeedAudioAhead();
-  if (timecode::CurrentTime.Minute != StatusMinute) {
-    StatusMinute = timecode::CurrentTime.Minute;
-    TellStatus();
-  }
+  // The gate is asked as a pulse begins, so that one already running when it closes runs its course: a bit cut short
+  // would be read as another bit.
+  if (tick.Reduced && !pulseOn_) pulseHeldBack_ = gate_.Holding();
+  pulseOn_ = tick.Reduced;
+  const bool on = tick.Reduced && !pulseHeldBack_;
+  for (output::Output* output : outputs_) output->SetPulse(on);
+  if (tick.NewSecond) SecondBegun(reading);
 }
 
-void StopTransmitter() {
-  output::ClosePorts();
-  if (Sounding) {
-    output::StopAudio();
-  } else {
-    platform::StopTone();
+// Once the new second's pulse has begun, so that nothing here delays it: the clock's synchronisation read and told to
+// the gate, and the next second shaped for the outputs that send ahead of time.
+void Transmitter::SecondBegun(const timecode::ClockReading& reading) {
+  const bool sent = !gate_.Holding();
+  const platform::ClockSyncState sync = clock_.Synchronisation();
+  gate_.Tell(sync.sync == platform::ClockSync::Synchronised, reading.Now.Second);
+  if (!syncKnown_ || sync.sync != lastSync_) {
+    syncKnown_ = true;
+    lastSync_ = sync.sync;
+    report_(sync.sync == platform::ClockSync::Synchronised ? platform::Severity::Info : platform::Severity::Warning,
+            ClockSyncReport(sync, gate_.Holding()).c_str());
   }
+
+  // The next second's reading: the same minute one second on, or the next minute's first second.
+  const std::int64_t second = reading.TickCount / timecode::kTicksPerSecond;
+  timecode::ClockReading next = reading;
+  if (reading.Now.Second + 1 < reading.SecondsInMinute) {
+    ++next.Now.Second;
+    next.TickCount = (second + 1) * timecode::kTicksPerSecond;
+  } else {
+    next = clock_.At(second + 1);
+  }
+  std::uint8_t parityCount = engine_.ParityCount();
+  const timecode::SecondPattern ahead =
+      engine_.Code().SecondAt(next, switches_.WrongParities.load(std::memory_order_relaxed), parityCount);
+
+  const output::BegunSecond begun{.Reading = reading,
+                                  .Time = engine_.CurrentTime(),
+                                  .Pattern = engine_.Pattern(),
+                                  .Sent = sent,
+                                  .Next = ahead,
+                                  .NextHeld = gate_.Holding(),
+                                  .NextWallSecond = second + 1 - clock_.OffsetSeconds(),
+                                  .Sync = sync};
+  for (output::Output* output : outputs_) output->SecondBegun(begun);
 }

@@ -1,39 +1,65 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QString>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "timecode/tick_links.h"
+#include "app/settings.h"
+#include "app/sync_gate.h"
+#include "output/frame_lines.h"
+#include "output/output.h"
+#include "output/serial_lines.h"
+#include "output/service_status.h"
+#include "output/sound_output.h"
+#include "platform/local_clock.h"
+#include "platform/report.h"
+#include "timecode/tick_engine.h"
 
-// The transmitter: the clock, the engine and the outputs wired together once, for whichever host runs them, the
-// window or none. A host adds only what is its own: where the time, the lamp and the clock's state are shown, and
-// where the check boxes are read.
+// One transmission: the code and its switches, the engine's counters, the synchronisation gate and the outputs,
+// built from the settings. Each tick it reads its clock, lets the engine count, decides whether the pulse goes out,
+// and tells every output; it keeps no state anywhere else, so that transmitters can run side by side.
+class Transmitter {
+ public:
+  // `host` is the host's own output, the window's display and lamp, or nullptr; it is told first, as the lamp is lit
+  // before the lines are switched. The ports are not opened yet.
+  Transmitter(const Settings& settings, platform::LocalClock& clock, output::Output* host = nullptr,
+              platform::Reporter report = platform::Report);
+  Transmitter(const Transmitter&) = delete;
+  Transmitter& operator=(const Transmitter&) = delete;
 
-struct TransmitterHost {
-  void (*ShowTime)(const timecode::TimeSample& now);  // at each new second, before its pulse
-  void (*ShowLamp)(bool on);
-  bool (*ToneChecked)();
-  bool (*InvertOutputChecked)();
-  bool (*ParityInverted)(timecode::ParityBit parity);
-  void (*ShowClockSync)(const QString& text);  // when what there is to say of the PC clock changes
-  void (*SecondShown)();                       // after the tick that began a new second
+  // Opens the settings' ports, each reported where it cannot be opened, with the system's reason. With waitForThem,
+  // those are tried again every second until they open; the names of the others are returned.
+  std::vector<std::string> OpenPorts(bool waitForThem);
+
+  // An output of the caller's, told after the transmitter's own; for as long as the transmitter lives.
+  void AddOutput(output::Output& added) { outputs_.push_back(&added); }
+
+  // One tick, every timecode::kTickPeriod: the engine's, the pulse as the gate lets it through, and at a new second
+  // what is done once a second.
+  void TimerTick();
+
+  // What the window's check boxes change while the program runs.
+  output::Switches& Switches() { return switches_; }
+  const timecode::TimeCode& Code() const { return engine_.Code(); }
+
+ private:
+  void SecondBegun(const timecode::ClockReading& reading);
+
+  platform::LocalClock& clock_;
+  platform::Reporter report_;
+  timecode::TickEngine engine_;
+  output::Switches switches_;
+  SyncGate gate_;
+  std::vector<std::string> portNames_;
+  bool pulseOn_ = false;
+  bool pulseHeldBack_ = false;  // the gate was closed as the running pulse began
+  platform::ClockSync lastSync_ = platform::ClockSync::Unknown;
+  bool syncKnown_ = false;  // read at least once, so that the first reading is reported
+  // Made at start-up, in the order in which they are told at each tick.
+  output::SerialLines lines_;
+  std::unique_ptr<output::SoundOutput> sound_;
+  std::unique_ptr<output::FrameLines> frames_;
+  output::ServiceStatus status_;
+  std::vector<output::Output*> outputs_;
 };
-
-// Links the engine, the pulse output and the host, before the first tick; sets up the chosen time, the gate of
-// --require-sync, --frames and the tone. The ports are not opened yet.
-void StartTransmitter(const Settings& settings, const TransmitterHost& host);
-
-// Opens the settings' ports, each reported where it cannot be opened, with the system's reason. With waitForThem,
-// those are tried again every second until they open; the names of the others are returned.
-std::vector<std::string> OpenPorts(const Settings& settings, bool waitForThem);
-
-// One tick: the engine's, then, after a new second's pulse has begun, what is done once a second: the host's, the
-// frame line, the clock's state, and for a service manager, a line once a minute on what is sent, and that the
-// program is alive as often as it wants to hear it.
-void TransmitterTick();
-
-// Closes the ports and stops the tone.
-void StopTransmitter();

@@ -3,51 +3,26 @@
 
 #include <QCoreApplication>
 
-#include "app/application.h"
-#include "app/transmitter.h"
-#include "platform/instance_guard.h"
+#include "app/runner.h"
 #include "platform/report.h"
-#include "platform/service.h"
-#include "platform/stop_request.h"
-#include "platform/tick_timer.h"
-#include "timecode/tick_engine.h"
 
 namespace {
 
-// The check boxes, which no one can change without a window.
-BoxStates Switches;
-
-bool ToneChecked() { return Switches.Tone; }
-bool InvertOutputChecked() { return Switches.InvertOutput; }
-bool ParityInverted(timecode::ParityBit parity) { return ParityInvertedBy(Switches, parity); }
+// No one is there to read a box: what keeps the program from starting is reported, and a request to stop ends it.
+class Unattended : public Host {
+ public:
+  void TellStartFailure(const std::string& text) override { platform::Report(platform::Severity::Error, text.c_str()); }
+  void StopRequested() override { QCoreApplication::quit(); }
+};
 
 }  // namespace
 
 int RunWithoutWindow(const Settings& settings) {
-  const platform::InstanceGuard guard = platform::CreateInstanceGuard(kInstanceGuardName);
-  if (guard.alreadyExisted) {
-    platform::Report(platform::Severity::Error, "Application already running");
-    return 1;
-  }
-  Switches = settings.Boxes;
+  Unattended host;
+  Runner runner(settings, false);
   // Nothing is shown: what is sent goes to the service manager's status once a minute, never a line a second.
-  StartTransmitter(settings, {.ShowTime = [](const timecode::TimeSample&) {},
-                              .ShowLamp = [](bool) {},
-                              .ToneChecked = ToneChecked,
-                              .InvertOutputChecked = InvertOutputChecked,
-                              .ParityInverted = ParityInverted,
-                              .ShowClockSync = [](const QString&) {},
-                              .SecondShown = [] {}});
-  OpenPorts(settings, true);
-  platform::TickTimer timer(timecode::kTickPeriod);
-  QObject::connect(&timer, &platform::TickTimer::timeout, TransmitterTick);
-  platform::CallOnStopRequest(&timer, [] {
-    platform::TellStopping();
-    QCoreApplication::quit();
-  });
-  platform::TellReady();
+  if (!runner.Start(host, nullptr)) return runner.ExitStatus();
   QCoreApplication::exec();
-  StopTransmitter();
-  platform::ReleaseInstanceGuard(guard.handle);
+  runner.CleanUp();
   return 0;
 }

@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "output/audio_output.h"
+#include "output/keying_slots.h"
+#include "output/sound_player.h"
+#include "timecode/codes.h"
 
 namespace {
 
@@ -33,11 +35,12 @@ int main(int argc, char** argv) {
   const char* device = argc > 1 ? argv[1] : "default";
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
   int dropouts = 0;
-  static int* counted = &dropouts;
-  output::AudioPlayer* player = output::NewAudioPlayer({device, 48'000, 77'500, 0.15}, [](const char* line) {
-    std::fprintf(stderr, "%s\n", line);
-    ++*counted;
-  });
+  output::KeyingSlots slots;
+  output::SoundPlayer player({device, 48'000, output::TimeCodeTone(timecode::kDcf77)}, slots,
+                             [&dropouts](platform::Severity, const char* line) {
+                               std::fprintf(stderr, "%s\n", line);
+                               ++dropouts;
+                             });
   std::vector<double> deviations;  // milliseconds
   // The first second is left out: the device's reports settle once it plays.
   const std::int64_t settled = WallClockNanos() + kNanosPerSecond, end = settled + seconds * kNanosPerSecond;
@@ -48,12 +51,11 @@ int main(int argc, char** argv) {
     for (; fed <= next; fed = fed == 0 ? next : fed + 1) {
       output::SecondKeying keying;
       keying.pattern.Reduce(0, 21);
-      output::FeedAudio(fed == 0 ? next : fed, keying);
+      slots.Feed(fed == 0 ? next : fed, keying);
     }
-    output::PlayOnce(player);
-    if (WallClockNanos() > settled) deviations.push_back(static_cast<double>(output::LastDeviationNanos(player)) / 1e6);
+    player.PlayOnce();
+    if (WallClockNanos() > settled) deviations.push_back(static_cast<double>(player.LastDeviationNanos()) / 1e6);
   }
-  output::DeleteAudioPlayer(player);
   std::vector<double> sizes(deviations.size());
   std::transform(deviations.begin(), deviations.end(), sizes.begin(), [](double ms) { return std::abs(ms); });
   if (sizes.empty()) return std::fprintf(stderr, "audio_edges: nothing was played on %s\n", device), 1;

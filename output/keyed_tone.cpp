@@ -14,10 +14,10 @@ constexpr double kRampSeconds = 0.001;
 constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
 constexpr std::int64_t kNanosPerTick = kNanosPerSecond / timecode::kTicksPerSecond;
 
-double ToneFor(int carrierHz, int rate) {
+double ToneFor(int frequencyHz, int rate) {
   int divisor = 1;
-  while (carrierHz / static_cast<double>(divisor) >= rate / 2.0) divisor += 2;
-  return carrierHz / static_cast<double>(divisor);
+  while (frequencyHz / static_cast<double>(divisor) >= rate / 2.0) divisor += 2;
+  return frequencyHz / static_cast<double>(divisor);
 }
 
 std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
@@ -26,22 +26,22 @@ std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
 
 }  // namespace
 
-KeyedTone::KeyedTone(int carrierHz, double reducedAmplitude, int rate)
-    : toneHz_(ToneFor(carrierHz, rate)), reducedAmplitude_(reducedAmplitude), rate_(rate) {}
+KeyedTone::KeyedTone(const ToneKeying& keying, int rate)
+    : toneHz_(ToneFor(keying.frequencyHz, rate)), levels_(keying), rate_(rate) {}
 
-double KeyedTone::Level(std::int64_t unixNanos, KeyingSource source) {
+double KeyedTone::Level(std::int64_t unixNanos, KeyingSource& source) {
   const std::int64_t second = FloorDiv(unixNanos, kNanosPerSecond);
   if (second != knownSecond_) {
     knownSecond_ = second;
-    keyingKnown_ = source(second, keying_);
+    keyingKnown_ = source.KeyingFor(second, keying_);
   }
-  if (!keyingKnown_) return 1;
+  if (!keyingKnown_) return levels_.full;
   if (keying_.silent) return 0;
   const auto tick = static_cast<int>((unixNanos - second * kNanosPerSecond) / kNanosPerTick);
-  return keying_.pattern.Reduced(tick) ? reducedAmplitude_ : 1;
+  return keying_.pattern.Reduced(tick) ? levels_.reduced : levels_.full;
 }
 
-void KeyedTone::Render(std::int16_t* frames, int count, std::int64_t firstFrameNanos, KeyingSource source) {
+void KeyedTone::Render(std::int16_t* frames, int count, std::int64_t firstFrameNanos, KeyingSource& source) {
   const double step = 1.0 / (kRampSeconds * rate_), turnsPerFrame = toneHz_ / rate_;
   for (int at = 0; at < count; ++at) {
     const auto time = firstFrameNanos + static_cast<std::int64_t>(at * (static_cast<double>(kNanosPerSecond) / rate_));

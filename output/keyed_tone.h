@@ -7,7 +7,7 @@
 
 // The time code as sound: a tone keyed as the station keys its carrier, for a radio clock near a speaker, whose
 // output stage makes odd harmonics of the tone, one of them on the carrier. Where the rate can carry the carrier
-// itself, the tone is the carrier.
+// itself, the tone is the carrier. The beep is the same, a tone sounding only while the carrier is reduced.
 
 namespace output {
 
@@ -17,28 +17,48 @@ struct SecondKeying {
   bool silent = false;
 };
 
-// Where the keying of each wall-clock second comes from; false for a second it does not know, which is sent as the
-// full carrier, unkeyed.
-using KeyingSource = bool (*)(std::int64_t unixSecond, SecondKeying& keying);
+// Where the keying of each wall-clock second comes from.
+class KeyingSource {
+ public:
+  // False for a second it does not know, which sounds as between the pulses.
+  virtual bool KeyingFor(std::int64_t unixSecond, SecondKeying& keying) = 0;
+
+ protected:
+  ~KeyingSource() = default;
+};
+
+// A keyed tone: its frequency before it is brought below the rate's Nyquist frequency, and its amplitude, as a share of
+// the loudest, while the carrier is reduced and while it is not.
+struct ToneKeying {
+  int frequencyHz;
+  double reduced;
+  double full;
+};
+
+// The time code as sound: the station's carrier at full amplitude, reduced as the station reduces it.
+inline ToneKeying TimeCodeTone(const timecode::TimeCode& code) { return {code.CarrierHz, code.ReducedAmplitude, 1}; }
+
+// The beep: 600 Hz during every pulse, half as loud as the time code, silent between.
+inline constexpr ToneKeying kBeep = {600, 0.5, 0};
 
 class KeyedTone {
  public:
-  KeyedTone(int carrierHz, double reducedAmplitude, int rate);
+  KeyedTone(const ToneKeying& keying, int rate);
 
-  // The carrier divided by the smallest odd number that brings it below the rate's Nyquist frequency.
+  // The frequency divided by the smallest odd number that brings it below the rate's Nyquist frequency.
   double ToneHz() const { return toneHz_; }
   int Rate() const { return rate_; }
 
   // Fills `count` frames, the first of which leaves the device at firstFrameNanos (wall clock, since the Unix epoch).
   // The amplitude follows the keying of each tick period, moving from one level to the next over a millisecond from
   // the period's start, so that the keying does not splatter; the tone's phase runs on unbroken.
-  void Render(std::int16_t* frames, int count, std::int64_t firstFrameNanos, KeyingSource source);
+  void Render(std::int16_t* frames, int count, std::int64_t firstFrameNanos, KeyingSource& source);
 
  private:
-  double Level(std::int64_t unixNanos, KeyingSource source);
+  double Level(std::int64_t unixNanos, KeyingSource& source);
 
   double toneHz_;
-  double reducedAmplitude_;
+  ToneKeying levels_;
   int rate_;
   double phase_ = 0;      // of the tone, in turns
   double envelope_ = -1;  // the amplitude now, 0 to 1; before the first frame none, and the first takes its level

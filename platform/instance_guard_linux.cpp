@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/instance_guard.h"
+#include "platform/report.h"
 
 namespace platform {
 namespace {
@@ -44,8 +45,10 @@ bool GuardDirectoryFor(Path& path) {
   ::mkdir(path, 0700);  // or it is there already, and must pass all the same
   const char* why = NotOwnDirectory(path);
   if (why == nullptr) return true;
-  std::fprintf(stderr, "velkorin: no single-instance guard: the directory %s is not this user's alone: %s\n", path,
-               why);
+  char line[sizeof(Path) + 128];
+  std::snprintf(line, sizeof line, "no single-instance guard: the directory %s is not this user's alone: %s", path,
+                why);
+  Report(Severity::Warning, line);
   return false;
 }
 

@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "platform/local_clock.h"
 
-#include "platform/zone.h"
 #include "timecode/time_code.h"
 
 namespace platform {
-
-std::int64_t ClockOffsetSeconds = 0;
 
 namespace {
 
@@ -18,36 +15,33 @@ bool SameOffset(const timecode::LocalTime& one, const timecode::LocalTime& other
   return one.UtcOffsetSeconds == other.UtcOffsetSeconds && one.SummerTime == other.SummerTime;
 }
 
+}  // namespace
+
 // The first moment after the mark's last second with another offset, found by halving, on the ticks within the
 // look-ahead of a change; the result is kept for the rest of the minute, which has the same mark and offsets.
-std::int64_t SecondsToZoneChange(std::int64_t mark) {
-  const timecode::LocalTime before = ZonedTime(mark - 1), after = ZonedTime(mark + kZoneLookAhead);
+std::int64_t LocalClock::SecondsToZoneChange(std::int64_t mark) {
+  const timecode::LocalTime before = ZonedTime(mark - 1, zoneRules_.get()),
+                            after = ZonedTime(mark + kZoneLookAhead, zoneRules_.get());
   if (SameOffset(before, after)) return timecode::kNothingAhead;
-  static struct {
-    std::int64_t mark = 0;
-    timecode::LocalTime before, after;
-    std::int64_t seconds = 0;
-  } found;
-  if (found.mark == mark && SameOffset(found.before, before) && SameOffset(found.after, after)) return found.seconds;
+  if (zoneChange_.mark == mark && SameOffset(zoneChange_.before, before) && SameOffset(zoneChange_.after, after))
+    return zoneChange_.seconds;
   std::int64_t unchanged = mark - 1, changed = mark + kZoneLookAhead;
   while (changed - unchanged > 1) {
     const std::int64_t middle = unchanged + (changed - unchanged) / 2;
-    (SameOffset(before, ZonedTime(middle)) ? unchanged : changed) = middle;
+    (SameOffset(before, ZonedTime(middle, zoneRules_.get())) ? unchanged : changed) = middle;
   }
-  found = {mark, before, after, changed - mark};
-  return found.seconds;
+  zoneChange_ = {mark, before, after, changed - mark};
+  return zoneChange_.seconds;
 }
 
-}  // namespace
-
-timecode::ClockReading LocalClockAt(std::int64_t unixSeconds, KernelLeap kernel) {
+timecode::ClockReading LocalClock::At(std::int64_t unixSeconds, KernelLeap kernel) {
   timecode::ClockReading reading;
-  reading.Now = ZonedTime(unixSeconds);
+  reading.Now = ZonedTime(unixSeconds, zoneRules_.get());
   reading.TickCount = unixSeconds * timecode::kTicksPerSecond;
   // Counted back from the local seconds rather than rounded in UTC, so zones with odd offsets work too.
   const std::int64_t minuteStart = unixSeconds - reading.Now.Second;
   std::int64_t mark = minuteStart + 60;
-  reading.NextMinuteMark = ZonedTime(mark);
+  reading.NextMinuteMark = ZonedTime(mark, zoneRules_.get());
 
   // A zone that counts leap seconds shows second 60 where one is inserted: the minute mark comes a second later.
   // Elsewhere the kernel inserts one by showing the UTC day's last second twice, or deletes one by skipping it,
@@ -56,7 +50,7 @@ timecode::ClockReading LocalClockAt(std::int64_t unixSeconds, KernelLeap kernel)
   const bool countedLeapSecond = reading.NextMinuteMark.Second == 60;
   if (countedLeapSecond) {
     reading.SecondsInMinute = 61;
-    reading.NextMinuteMark = ZonedTime(++mark);
+    reading.NextMinuteMark = ZonedTime(++mark, zoneRules_.get());
   }
   reading.SecondsToLeapSecond = SecondsToCountedLeapSecond(mark);
   if (!countedLeapSecond && (kernel.inserting || kernel.pending != 0)) {
@@ -67,6 +61,10 @@ timecode::ClockReading LocalClockAt(std::int64_t unixSeconds, KernelLeap kernel)
   }
   reading.SecondsToZoneChange = SecondsToZoneChange(mark);
   return reading;
+}
+
+timecode::ClockReading LocalClockAt(std::int64_t unixSeconds, KernelLeap kernel) {
+  return LocalClock().At(unixSeconds, kernel);
 }
 
 }  // namespace platform

@@ -2,14 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
+#include "platform/clock_sync.h"
+#include "platform/zone.h"
 #include "timecode/local_time.h"
 
 namespace platform {
-
-// Whole seconds added to every reading of the PC's clock, so that the program sends and shows a chosen time
-// while its second marks stay on the clock's second edges. Set once at start-up; 0 sends the clock's own time.
-extern std::int64_t ClockOffsetSeconds;
 
 // What the kernel has been told of a leap second at the end of the current UTC day, by the daemon that keeps
 // the clock: +1 one to be inserted, -1 one to be deleted; and whether it is inserting one now, which it does by
@@ -28,16 +27,54 @@ KernelLeap KernelLeapFrom(int clockState, int status);
 
 // Sends the local time of the zone of that name, an IANA name such as Europe/Berlin, from now on, on every
 // system; false, changing nothing, if the system knows no zone of that name. Without it the system's own zone
-// is sent (on Linux, TZ's if set). At start-up, before the clock is read.
+// is sent (on Linux, TZ's if set). The zone is the process's, as TZ is: main's start-up chooses it, before the clock
+// is read.
 bool UseZone(const char* name);
 
-// The PC's clock now, read once, moved by ClockOffsetSeconds and converted to local time for now and for the
-// coming minute mark, with what lies ahead of that mark. On Linux the kernel's leap second is taken into
-// account, unless a chosen time is sent.
-timecode::ClockReading ReadLocalClock();
+// Whether the system knows a zone of that name, changing nothing.
+bool ZoneExists(const char* name);
 
-// The same conversion for a given moment, in seconds since the Unix epoch, its tick count at the start of that
-// second, in the zone in use, with what the kernel says of a leap second.
+// The PC's clock, read in the zone in use, for now and for the coming minute mark, with what lies ahead of that mark.
+// A clock may be moved by whole seconds, so that a chosen time is sent while the second marks stay on the clock's
+// second edges. Each clock keeps what it learnt at its last reading, so each reader has one of its own.
+class LocalClock {
+ public:
+  explicit LocalClock(std::int64_t offsetSeconds = 0) : offsetSeconds_(offsetSeconds), zoneRules_(KeepZoneRules()) {}
+  virtual ~LocalClock() = default;
+
+  // The clock now, read once, moved by the offset. On Linux the kernel's leap second is taken into account, unless a
+  // chosen time is sent.
+  virtual timecode::ClockReading Read();
+
+  // Whether the clock is kept in step with a reference, as the system says now.
+  virtual ClockSyncState Synchronisation() { return ReadClockSync(); }
+
+  // The same conversion for a given moment, in seconds since the Unix epoch (already moved), its tick count at the
+  // start of that second, with what the kernel says of a leap second.
+  timecode::ClockReading At(std::int64_t unixSeconds, KernelLeap kernel = {});
+
+  // The whole seconds added to every reading; 0 sends the clock's own time.
+  std::int64_t OffsetSeconds() const { return offsetSeconds_; }
+
+ private:
+  std::int64_t SecondsToZoneChange(std::int64_t mark);
+
+  std::int64_t offsetSeconds_;
+  KeptZoneRules zoneRules_;
+  // The change of the zone's offset found for a minute mark, kept for the rest of its minute.
+  struct {
+    std::int64_t mark = 0;
+    timecode::LocalTime before, after;
+    std::int64_t seconds = 0;
+  } zoneChange_;
+  // The kernel's leap second as read in the second readInSecond_, read again once a second and when the clock goes
+  // back within a second (Linux).
+  KernelLeap kernelLeap_;
+  std::time_t readInSecond_ = -1;
+  long nanosLastRead_ = 0;
+};
+
+// The conversion of LocalClock::At, for a reader that keeps nothing between readings.
 timecode::ClockReading LocalClockAt(std::int64_t unixSeconds, KernelLeap kernel = {});
 
 }  // namespace platform

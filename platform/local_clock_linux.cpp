@@ -18,22 +18,6 @@ namespace {
 
 constexpr long kNanosPerTick = 1'000'000'000 / timecode::kTicksPerSecond;
 
-// Read once a second, and again when the clock goes back within a second: that is how the kernel inserts a leap
-// second, and then it says so. One call a second, on the tick that begins it, is all it costs.
-KernelLeap KernelLeapNow(const timespec& now) {
-  static time_t readInSecond = -1;
-  static long nanosLastRead = 0;
-  static KernelLeap leap;
-  if (now.tv_sec != readInSecond || now.tv_nsec < nanosLastRead) {
-    timex kernel{};  // modes 0: read only, which needs no privilege
-    const int clockState = ::ntp_adjtime(&kernel);
-    leap = KernelLeapFrom(clockState, kernel.status);
-    readInSecond = now.tv_sec;
-  }
-  nanosLastRead = now.tv_nsec;
-  return leap;
-}
-
 std::int64_t CivilSeconds(const tm& utc) {
   using namespace std::chrono;
   const sys_days day{year{utc.tm_year + 1900} / (utc.tm_mon + 1) / utc.tm_mday};
@@ -57,20 +41,27 @@ KernelLeap KernelLeapFrom(int clockState, int status) {
 
 // The C library reads the zone database itself, given the name in TZ; for a name it does not find it quietly
 // falls back to UTC, so the file is looked for first.
-bool UseZone(const char* name) {
+bool ZoneExists(const char* name) {
   const char* database = std::getenv("TZDIR");
   char path[512];
   const int length = std::snprintf(path, sizeof path, "%s/%s", database ? database : "/usr/share/zoneinfo", name);
   struct stat file {};
-  if (!LooksLikeZoneName(name) || length < 0 || static_cast<std::size_t>(length) >= sizeof path ||
-      ::stat(path, &file) != 0 || !S_ISREG(file.st_mode))
-    return false;
+  return LooksLikeZoneName(name) && length >= 0 && static_cast<std::size_t>(length) < sizeof path &&
+         ::stat(path, &file) == 0 && S_ISREG(file.st_mode);
+}
+
+bool UseZone(const char* name) {
+  if (!ZoneExists(name)) return false;
   ::setenv("TZ", name, 1);
   ::tzset();
   return true;
 }
 
-timecode::LocalTime ZonedTime(std::int64_t unixSeconds) {
+void ForgetZoneRules::operator()(ZoneRules*) const {}
+
+KeptZoneRules KeepZoneRules() { return nullptr; }
+
+timecode::LocalTime ZonedTime(std::int64_t unixSeconds, ZoneRules*) {
   const time_t moment = unixSeconds;
   tm local{};
   ::localtime_r(&moment, &local);
@@ -107,12 +98,20 @@ std::int64_t SecondsToCountedLeapSecond(std::int64_t mark) {
   return utc.tm_sec == 60 ? toMonthEnd + 1 : timecode::kNothingAhead;
 }
 
-timecode::ClockReading ReadLocalClock() {
+timecode::ClockReading LocalClock::Read() {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  // A chosen time is not the one the kernel's leap second belongs to.
-  const KernelLeap leap = ClockOffsetSeconds == 0 ? KernelLeapNow(now) : KernelLeap{};
-  timecode::ClockReading reading = LocalClockAt(now.tv_sec + ClockOffsetSeconds, leap);
+  // Read once a second, and again when the clock goes back within a second: that is how the kernel inserts a leap
+  // second, and then it says so. One call a second, on the tick that begins it, is all it costs. A chosen time is not
+  // the one the kernel's leap second belongs to.
+  if (offsetSeconds_ == 0 && (now.tv_sec != readInSecond_ || now.tv_nsec < nanosLastRead_)) {
+    timex kernel{};  // modes 0: read only, which needs no privilege
+    const int clockState = ::ntp_adjtime(&kernel);
+    kernelLeap_ = KernelLeapFrom(clockState, kernel.status);
+    readInSecond_ = now.tv_sec;
+  }
+  nanosLastRead_ = now.tv_nsec;
+  timecode::ClockReading reading = At(now.tv_sec + offsetSeconds_, offsetSeconds_ == 0 ? kernelLeap_ : KernelLeap{});
   reading.TickCount += now.tv_nsec / kNanosPerTick;
   return reading;
 }

@@ -20,33 +20,21 @@ constexpr std::int64_t kStepsPerSecond = 10'000'000;
 constexpr std::int64_t kStepsPerTick = kStepsPerSecond / timecode::kTicksPerSecond;
 constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
 
-// The zone in use, as the registry describes it: the system's own unless UseZone chose another. Its rules for a
-// year are looked up once, when the year is first converted, and kept: the conversion then touches no registry.
-DYNAMIC_TIME_ZONE_INFORMATION Zone{};
-bool ZoneRead = false;
+// The zone in use, as the registry describes it: the system's own unless UseZone chose another. It is the process's,
+// as TZ is on Linux, set once at start-up before any clock reads it.
+struct ChosenZone {
+  bool chosen = false;
+  DYNAMIC_TIME_ZONE_INFORMATION zone{};
+} Chosen;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables): the process's zone, as TZ is on Linux
 
-// Two years kept: in the last hours of a year a tick converts both now and the hours ahead, which lie in the next,
-// and with a single year kept it would read the registry twice at every tick until the new year.
-struct YearRules {
-  int year = 0;
-  TIME_ZONE_INFORMATION rules{};
-};
-std::array<YearRules, 2> KnownYears{};
-std::size_t NextToReplace = 0;
-
-const TIME_ZONE_INFORMATION& RulesFor(int year) {
-  if (!ZoneRead) {
-    ::GetDynamicTimeZoneInformation(&Zone);
-    ZoneRead = true;
+// The zone's description in the registry, by its Windows name for the IANA one: Qt carries the table that maps them.
+bool FindZone(const char* name, DYNAMIC_TIME_ZONE_INFORMATION& found) {
+  const QByteArray windowsId = QTimeZone::ianaIdToWindowsId(QByteArray(name));
+  if (windowsId.isEmpty()) return false;
+  for (DWORD index = 0; ::EnumDynamicTimeZoneInformation(index, &found) == ERROR_SUCCESS; ++index) {
+    if (QString::fromWCharArray(found.TimeZoneKeyName) == QString::fromLatin1(windowsId)) return true;
   }
-  for (const YearRules& known : KnownYears) {
-    if (known.year == year) return known.rules;
-  }
-  YearRules& added = KnownYears[NextToReplace];
-  NextToReplace = (NextToReplace + 1) % KnownYears.size();
-  added.year = year;
-  ::GetTimeZoneInformationForYear(static_cast<USHORT>(year), &Zone, &added.rules);
-  return added.rules;
+  return false;
 }
 
 std::int64_t StepsOf(const SYSTEMTIME& time) {
@@ -57,29 +45,61 @@ std::int64_t StepsOf(const SYSTEMTIME& time) {
 
 }  // namespace
 
-// Windows knows its zones by names of its own ("W. Europe Standard Time"); Qt carries the table that maps the
-// IANA names to them. The zone's rules then come from the registry, as for the system's own zone.
-bool UseZone(const char* name) {
-  const QByteArray windowsId = QTimeZone::ianaIdToWindowsId(QByteArray(name));
-  if (windowsId.isEmpty()) return false;
-  DYNAMIC_TIME_ZONE_INFORMATION candidate{};
-  for (DWORD index = 0; ::EnumDynamicTimeZoneInformation(index, &candidate) == ERROR_SUCCESS; ++index) {
-    if (QString::fromWCharArray(candidate.TimeZoneKeyName) == QString::fromLatin1(windowsId)) {
-      Zone = candidate;
-      ZoneRead = true;
-      KnownYears = {};
-      return true;
-    }
-  }
-  return false;
+// Windows knows its zones by names of its own ("W. Europe Standard Time"); the zone's rules then come from the
+// registry, as for the system's own zone.
+bool ZoneExists(const char* name) {
+  DYNAMIC_TIME_ZONE_INFORMATION found{};
+  return FindZone(name, found);
 }
 
-timecode::LocalTime ZonedTime(std::int64_t unixSeconds) {
+bool UseZone(const char* name) {
+  DYNAMIC_TIME_ZONE_INFORMATION found{};
+  if (!FindZone(name, found)) return false;
+  Chosen = {true, found};
+  return true;
+}
+
+// The rules of two years kept: in the last hours of a year a tick converts both now and the hours ahead, which lie in
+// the next, and with a single year kept it would read the registry twice at every tick until the new year.
+struct ZoneRules {
+  DYNAMIC_TIME_ZONE_INFORMATION zone{};
+  struct Year {
+    int year = 0;
+    TIME_ZONE_INFORMATION rules{};
+  };
+  std::array<Year, 2> known{};
+  std::size_t nextToReplace = 0;
+
+  const TIME_ZONE_INFORMATION& For(int year) {
+    for (const Year& kept : known) {
+      if (kept.year == year) return kept.rules;
+    }
+    Year& added = known[nextToReplace];
+    nextToReplace = (nextToReplace + 1) % known.size();
+    added.year = year;
+    ::GetTimeZoneInformationForYear(static_cast<USHORT>(year), &zone, &added.rules);
+    return added.rules;
+  }
+};
+
+void ForgetZoneRules::operator()(ZoneRules* rules) const { delete rules; }
+
+KeptZoneRules KeepZoneRules() {
+  KeptZoneRules rules(new ZoneRules);
+  if (Chosen.chosen) {
+    rules->zone = Chosen.zone;
+  } else {
+    ::GetDynamicTimeZoneInformation(&rules->zone);
+  }
+  return rules;
+}
+
+timecode::LocalTime ZonedTime(std::int64_t unixSeconds, ZoneRules* zone) {
   const std::int64_t utcSteps = (unixSeconds + kSecondsFrom1601To1970) * kStepsPerSecond;
   const FILETIME utcFile{static_cast<DWORD>(utcSteps), static_cast<DWORD>(utcSteps >> 32)};
   SYSTEMTIME utc{}, local{};
   ::FileTimeToSystemTime(&utcFile, &utc);
-  const TIME_ZONE_INFORMATION& rules = RulesFor(utc.wYear);
+  const TIME_ZONE_INFORMATION& rules = zone->For(utc.wYear);
   ::SystemTimeToTzSpecificLocalTime(&rules, &utc, &local);
   const auto offset = static_cast<int>((StepsOf(local) - utcSteps) / kStepsPerSecond);
   // Bias counts minutes west of UTC; a zone without summer time has no daylight date.
@@ -98,13 +118,13 @@ timecode::LocalTime ZonedTime(std::int64_t unixSeconds) {
 // Windows' clock does not count leap seconds in the way the zone database's right/ zones do.
 std::int64_t SecondsToCountedLeapSecond(std::int64_t) { return timecode::kNothingAhead; }
 
-timecode::ClockReading ReadLocalClock() {
+timecode::ClockReading LocalClock::Read() {
   // The precise reading: the plain one moves on only every timer interrupt, some 15.6 ms, so a new
   // second could be seen a tick or two late and its pulse start late with it.
   FILETIME now{};
   ::GetSystemTimePreciseAsFileTime(&now);
   const std::int64_t steps = (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  timecode::ClockReading reading = LocalClockAt(steps / kStepsPerSecond - kSecondsFrom1601To1970 + ClockOffsetSeconds);
+  timecode::ClockReading reading = At(steps / kStepsPerSecond - kSecondsFrom1601To1970 + offsetSeconds_);
   reading.TickCount += steps % kStepsPerSecond / kStepsPerTick;
   return reading;
 }

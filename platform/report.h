@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
+
 // The program's reports, one line each, where whoever runs it reads them: standard error, with the line's
 // severity in front when standard error is the journal (a systemd service); the event log when the program runs as a
 // Windows service.
@@ -12,6 +14,9 @@ enum class Severity { Error = 3, Warning = 4, Notice = 5, Info = 6 };
 
 // Writes the line, which has no line break, in one piece.
 void Report(Severity severity, const char* line);
+
+// Where a part of the program sends its reports: Report in the program, a recorder in tests.
+using Reporter = std::function<void(Severity severity, const char* line)>;
 
 #ifdef _WIN32
 // Windows only: from now on each line goes to the event log instead, under the source Velkorin, its severity the

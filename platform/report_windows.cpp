@@ -11,7 +11,7 @@ namespace platform {
 namespace {
 
 // The event log's handle once ReportToEventLog has opened it; until then, and where it cannot, standard error.
-HANDLE EventLog = nullptr;
+HANDLE EventLog = nullptr;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables): the process's, as stderr is
 
 // The message table's one message, "%1", which the Event Viewer fills with the line (packaging/velkorin_messages.mc).
 constexpr DWORD kReportMessage = 1;
@@ -31,9 +31,10 @@ WORD EventType(Severity severity) {
 void ReportToEventLog() {
   EventLog = ::RegisterEventSourceW(nullptr, L"Velkorin");
   if (EventLog != nullptr) return;
-  char reason[256];
+  char reason[256], line[384];
   DescribeSystemError(::GetLastError(), reason, sizeof reason);
-  std::fprintf(stderr, "velkorin: cannot open the event log for the source Velkorin: %s\n", reason);
+  std::snprintf(line, sizeof line, "cannot open the event log for the source Velkorin: %s", reason);
+  Report(Severity::Error, line);
 }
 
 // The lines are in the system's ANSI code page, as the system's own words for an error come (FormatMessageA), and

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
+
 class QObject;
 
 // The system's request that the program end, turned into a call on the main thread from its event loop,
@@ -13,6 +15,6 @@ namespace platform {
 // that signal is ignored, as nohup leaves SIGHUP; on Windows by Ctrl-C, Ctrl-Break or the closing of the
 // command prompt whose console it shares, and, as a service, by the Service Control Manager's stop or
 // shutdown. Once, on the main thread.
-void CallOnStopRequest(QObject* owner, void (*stop)());
+void CallOnStopRequest(QObject* owner, std::function<void()> stop);
 
 }  // namespace platform

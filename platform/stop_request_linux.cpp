@@ -8,13 +8,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/report.h"
 #include "platform/stop_request.h"
 
 namespace platform {
 namespace {
 
-// The self-pipe: the signal handler writes a byte to it, the event loop reads it.
-int selfPipe[2] = {-1, -1};
+// The self-pipe: the signal handler writes a byte to it, the event loop reads it. A signal handler reaches nothing but
+// the process's own state.
+int selfPipe[2] = {-1, -1};  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 // All the handler does, since a signal may interrupt anything: one write, which is safe there.
 void OnStopSignal(int) {
@@ -26,13 +28,18 @@ void OnStopSignal(int) {
 
 }  // namespace
 
-void CallOnStopRequest(QObject* owner, void (*stop)()) {
+void CallOnStopRequest(QObject* owner, std::function<void()> stop) {
   if (::pipe2(selfPipe, O_NONBLOCK | O_CLOEXEC) != 0) {
-    std::fprintf(stderr, "velkorin: making a pipe for stop signals failed: %s\n", std::strerror(errno));
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "making a pipe for the stop signals failed: %s; SIGTERM, SIGINT and SIGHUP end "
+                  "the program without closing its ports",
+                  std::strerror(errno));
+    Report(Severity::Error, line);
     return;
   }
   auto* notifier = new QSocketNotifier(selfPipe[0], QSocketNotifier::Read, owner);
-  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [stop] {
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [stop = std::move(stop)] {
     char bytes[16];
     while (::read(selfPipe[0], bytes, sizeof bytes) > 0) {
     }

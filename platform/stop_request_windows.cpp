@@ -4,7 +4,9 @@
 #include <QMetaObject>
 #include <QObject>
 #include <cstdio>
+#include <functional>
 #include <mutex>
+#include <utility>
 
 #include "platform/port_error.h"
 #include "platform/report.h"
@@ -16,13 +18,15 @@ namespace platform {
 namespace {
 
 // Where the request goes, read by the threads that the system runs the handlers on: the console's and the Service
-// Control Manager's. The owner is forgotten as it is destroyed, so a late request finds no one rather than a
-// destroyed object.
-std::mutex Lock;
-QObject* Owner = nullptr;
-void (*Stop)() = nullptr;
-bool Requested = false;
-bool ConsoleHandlerSet = false;
+// Control Manager's, whose handlers reach nothing but the process's own state. The owner is forgotten as it is
+// destroyed, so a late request finds no one rather than a destroyed object.
+struct StopRoute {
+  std::mutex lock;
+  QObject* owner = nullptr;
+  std::function<void()> stop;
+  bool requested = false;
+  bool consoleHandlerSet = false;
+} Route;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 // Windows ends a process some five seconds after its console was closed, whatever its handler does; returning
 // from the handler ends it at once. So the handler keeps the process for a little less than that, while the main
@@ -49,29 +53,29 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 }  // namespace
 
 void RequestStop() {
-  const std::lock_guard<std::mutex> hold(Lock);
-  if (Owner == nullptr || Requested) return;
-  Requested = true;
-  QMetaObject::invokeMethod(Owner, Stop, Qt::QueuedConnection);
+  const std::lock_guard<std::mutex> hold(Route.lock);
+  if (Route.owner == nullptr || Route.requested) return;
+  Route.requested = true;
+  QMetaObject::invokeMethod(Route.owner, Route.stop, Qt::QueuedConnection);
 }
 
 // A program with a window is also told to end through its window, and Qt already turns that into the window's close
 // (a taskkill without /f, say). When the session ends, Qt ends the event loop and the system then ends the process,
 // whose handles, the port's included, the system closes.
-void CallOnStopRequest(QObject* owner, void (*stop)()) {
+void CallOnStopRequest(QObject* owner, std::function<void()> stop) {
   {
-    const std::lock_guard<std::mutex> hold(Lock);
-    Owner = owner;
-    Stop = stop;
-    Requested = false;
+    const std::lock_guard<std::mutex> hold(Route.lock);
+    Route.owner = owner;
+    Route.stop = std::move(stop);
+    Route.requested = false;
   }
   QObject::connect(owner, &QObject::destroyed, [owner] {
-    const std::lock_guard<std::mutex> hold(Lock);
-    if (Owner == owner) Owner = nullptr;
+    const std::lock_guard<std::mutex> hold(Route.lock);
+    if (Route.owner == owner) Route.owner = nullptr;
   });
-  if (ConsoleHandlerSet) return;
-  ConsoleHandlerSet = ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
-  if (ConsoleHandlerSet) return;
+  if (Route.consoleHandlerSet) return;
+  Route.consoleHandlerSet = ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
+  if (Route.consoleHandlerSet) return;
   char reason[256], line[512];
   DescribeSystemError(::GetLastError(), reason, sizeof reason);
   std::snprintf(line, sizeof line, "setting a handler for the console's Ctrl-C and close failed: %s", reason);

@@ -4,9 +4,10 @@
 #include <sys/timerfd.h>
 #include <sys/types.h>
 #include <time.h>
+#include <unistd.h>
 
-// The system calls the Linux tick timer makes, as a seam: tests put stand-ins here that refuse an arming,
-// set the clock at an awkward moment or report it set.
+// The system calls the Linux tick timer makes, as a seam: tests give it stand-ins that refuse an arming, set the
+// clock at an awkward moment or report it set.
 
 namespace platform {
 
@@ -16,6 +17,6 @@ struct TimerCalls {
   ssize_t (*ReadTimer)(int fd, void* buffer, size_t size);
 };
 
-extern TimerCalls TickTimerCalls;  // the real calls
+inline constexpr TimerCalls kSystemTimerCalls = {clock_gettime, timerfd_settime, read};
 
 }  // namespace platform

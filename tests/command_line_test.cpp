@@ -24,22 +24,25 @@ TEST(CommandLineTest, FormsAcceptedAndRefused) {
       {{"--port=com12"}, Then::OpenWindow, "/dev/ttyS11"},
       {{"--port", "/dev/serial/by-id/usb-A-if00"}, Then::OpenWindow, "/dev/serial/by-id/usb-A-if00"},
       {{"--port", "COM2", "--port=/dev/ttyUSB0"}, Then::OpenWindow, "/dev/ttyS1 /dev/ttyUSB0"},
-      {{"--port", "COM1", "--port", "/dev/ttyS0"},
-       Then::Exit,
-       "velkorin: --port '/dev/ttyS0': that port is named twice."},
-      {{"--tone", "yes"}, Then::Exit, "velkorin: --tone 'yes': give on or off."},
+      {{"--port", "COM1", "--port", "/dev/ttyS0"}, Then::Exit, "--port '/dev/ttyS0': that port is named twice."},
+      {{"--tone", "yes"}, Then::Exit, "--tone 'yes': give on or off."},
       {{"--list-ports", "--port", "COM2"}, Then::ListPorts, "/dev/ttyS1"},
       {{"-h"}, Then::Exit, "  --port <name>             The serial port to use: COMn (COM1 is /dev/ttyS0)"},
-      {{"--port", "ttyUSB0"}, Then::Exit, "velkorin: 'ttyUSB0' names no serial port: give COMn (COM1 is"},
-      {{"--port"}, Then::Exit, "velkorin: Missing value after '--port'.\nTry 'velkorin --help' for the options.\n"},
-      {{"--ports"}, Then::Exit, "velkorin: Unknown option 'ports'."},
-      {{"COM3"}, Then::Exit, "velkorin: Unexpected argument 'COM3'."},
+      {{"--port", "ttyUSB0"}, Then::Exit, "'ttyUSB0' names no serial port: give COMn (COM1 is"},
+      {{"--port"}, Then::Exit, "Missing value after '--port'."},
+      {{"--ports"}, Then::Exit, "Unknown option 'ports'."},
+      {{"COM3"}, Then::Exit, "Unexpected argument 'COM3'."},
+      {{"--code", "msf", "--invert-parity", "56b", "--invert-parity=P1"},
+       Then::Exit,
+       "--invert-parity 'P1': MSF has no such parity bit; give 54B, 55B, 56B or 57B."},
+      {{"--code", "wwvb", "--invert-parity", "P1"}, Then::Exit, "--invert-parity: WWVB has no parity bits."},
+      {{"-h"}, Then::Exit, "The box Invert P3: send DCF77's P3 or MSF's 55B"},
   };
   for (const auto& [arguments, then, expected] : kForms) {
     SCOPED_TRACE(arguments.join(u' ').toStdString());
     const CommandLine parsed = ParseCommandLine(QStringList{"velkorin"} + arguments);
     EXPECT_EQ(parsed.then, then);
-    const bool refused = std::string(expected).starts_with("velkorin: ");
+    const bool refused = then == Then::Exit && parsed.standardOutput.empty();
     EXPECT_EQ(parsed.exitStatus, refused ? kRefused : 0);
     std::string devices;
     for (const std::string& name : parsed.settings.PortNames) {
@@ -47,20 +50,32 @@ TEST(CommandLineTest, FormsAcceptedAndRefused) {
       platform::DevicePathFor(name.c_str(), device);
       devices += (devices.empty() ? "" : " ") + std::string(device);
     }
-    const std::string got = then != Then::Exit ? devices : refused ? parsed.standardError : parsed.standardOutput;
+    const std::string got = then != Then::Exit ? devices : refused ? parsed.refusal : parsed.standardOutput;
     EXPECT_TRUE(then == Then::Exit ? got.find(expected) != std::string::npos : got == expected) << got;
   }
 }
 
-// Each box as it starts: the defaults, and each one set.
-TEST(CommandLineTest, BoxesSetFromTheCommandLine) {
-  const auto boxes = [](const QStringList& arguments) {
-    const BoxStates b = ParseCommandLine(QStringList{"velkorin"} + arguments).settings.Boxes;
-    return std::vector<bool>{b.Tone, b.InvertOutput, b.InvertP1, b.InvertP2, b.InvertP3};
+// The switches as they start: the defaults, each box set, and the parity bits they and --invert-parity send wrong in
+// each code, by its own declarations (bit i for its switch i, in the order of their seconds).
+TEST(CommandLineTest, SwitchesSetFromTheCommandLine) {
+  const struct {
+    QStringList arguments;
+    bool tone, invertOutput;
+    timecode::WrongParities wrong;
+  } kCases[] = {
+      {{}, false, true, 0},
+      {{"--tone=on", "--invert-output", "off", "--invert-p2=on"}, true, false, 0b010},
+      {{"--invert-p1=on", "--invert-p3=on"}, false, true, 0b101},
+      {{"--code=msf", "--invert-p1=on", "--invert-p2=on", "--invert-parity=56b"}, false, true, 0b1101},
+      {{"--code=jjy", "--invert-p2=on", "--invert-p3=on"}, false, true, 0b01},
+      {{"--code=jjy60", "--invert-parity", "pa2"}, false, true, 0b10},
   };
-  EXPECT_EQ(boxes({}), (std::vector<bool>{false, true, false, false, false}));
-  EXPECT_EQ(boxes({"--tone=on", "--invert-output", "off", "--invert-p1=on", "--invert-p2=on", "--invert-p3=on"}),
-            (std::vector<bool>{true, false, true, true, true}));
+  for (const auto& [arguments, tone, invertOutput, wrong] : kCases) {
+    const Settings settings = ParseCommandLine(QStringList{"velkorin"} + arguments).settings;
+    EXPECT_EQ(std::tuple(settings.Tone, settings.InvertOutput, settings.WrongParities),
+              std::tuple(tone, invertOutput, wrong))
+        << arguments.join(u' ').toStdString();
+  }
 }
 
 // --start values, read as local times in the process's zone, here Berlin's by rule.

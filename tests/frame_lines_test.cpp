@@ -1,30 +1,24 @@
 // SPDX-License-Identifier: MIT
 // The --frames line: its bits, as the project's strict decoder reads them, name the minute the zone database says,
-// and its reading back says what was sent, the minute's parity sent wrong by its box included.
+// and its reading back says what was sent, the minute's parity sent wrong by its switch included.
 
 #include <cstdio>
 #include <sstream>
 #include <string>
 
-#include "app/frame_lines.h"
+#include "output/frame_lines.h"
 #include "tests/simulated_clock.h"
 
 using namespace simulated;
 
-static bool InvertMinuteParity = false;
-
 TEST_F(SimulatedClockTest, FrameLineReadsAsTheDecoderReadsTheMinute) {
-  timecode::Links.ParityInverted = [](timecode::ParityBit parity) {
-    return parity == timecode::ParityBit::Minute && InvertMinuteParity;
-  };
   std::FILE* lines = std::tmpfile();
-  StartFrameLines(lines);
-  for (Now = kMinute - 1s; Now < kMinute + 2min; Now += timecode::kTickPeriod) {
-    InvertMinuteParity = Now >= kMinute + 1min;
+  output::FrameLines frames(timecode::kDcf77, lines);
+  transmitter->AddOutput(frames);
+  for (clock.Now = kMinute - 1s; clock.Now < kMinute + 2min; clock.Now += timecode::kTickPeriod) {
+    transmitter->Switches().WrongParities = clock.Now >= kMinute + 1min ? 0b001 : 0;  // P1, the minute's
     Tick();
-    if (Ticks.back().shown >= 0) RecordSecond();
   }
-  StartFrameLines(nullptr);
   std::rewind(lines);
   char text[512];
   std::string sent[2];

@@ -14,6 +14,25 @@
 
 using namespace simulated;
 
+namespace {
+
+// Minutes that, with the others below, give every bit of every field a 1 and a 0 in some frame of every code: the
+// years' 80 and 40, August's 8, July's 4, the hours' 10 and 4 in every zone, the days of the year 182 (100 + 80 + 2)
+// and 239.
+const sys_seconds kEveryBit[] = {sys_days{2089y / August / 27} + 18h + 45min,
+                                 sys_days{2046y / December / 30} + 23h + 56min,
+                                 sys_days{2051y / July / 1} + 5h + 35min};
+
+void SendAll(FILE* decoder, const std::vector<TickRecord>& ticks, const char* code, const char* zone) {
+  for (const auto& [begun, seconds] : SentMinutes(ticks)) {
+    std::fprintf(decoder, "%s %s %lld", code, zone, static_cast<long long>(begun.time_since_epoch().count()));
+    for (const std::string& second : seconds) std::fprintf(decoder, " %s", second.c_str());
+    std::fputc('\n', decoder);
+  }
+}
+
+}  // namespace
+
 TEST_F(SimulatedClockTest, EveryFrameDecodesToTheComingMinuteMark) {
   struct Run {
     const char* zone;  // for the engine; nullptr: Berlin's by rule, which the decoder reads from the database
@@ -48,25 +67,27 @@ TEST_F(SimulatedClockTest, EveryFrameDecodesToTheComingMinuteMark) {
   };
   for (int hour = 1; hour < 23; ++hour)
     runs.push_back({nullptr, summerDay + hours{hour}, summerDay + hours{hour} + 1min});
+  for (const sys_seconds minute : kEveryBit) runs.push_back({nullptr, minute, minute + 2min});
 
   FILE* decoder = popen("python3 -B " FRAME_DECODER, "w");
   ASSERT_NE(decoder, nullptr);
   for (const Run& run : runs) {
     SetUp();
+    clock.Kernel = {};
     if (run.zone != nullptr) {
       ASSERT_TRUE(platform::UseZone(run.zone)) << run.zone;
     }
-    Now = run.from - 3s;
+    clock.Now = run.from - 3s;
     if (run.kernelLeap) {
-      Kernel = platform::KernelLeapFrom(TIME_INS, STA_INS);
+      clock.Kernel = platform::KernelLeapFrom(TIME_INS, STA_INS);
       RunUntil(leap);
-      Now -= 1s;
-      Kernel = platform::KernelLeapFrom(TIME_OOP, STA_INS);
+      clock.Now -= 1s;
+      clock.Kernel = platform::KernelLeapFrom(TIME_OOP, STA_INS);
       RunUntil(leap);
-      Kernel = platform::KernelLeapFrom(TIME_WAIT, 0);
+      clock.Kernel = platform::KernelLeapFrom(TIME_WAIT, 0);
     }
     RunUntil(run.to + 1s);
-    for (const auto& [begun, seconds] : SentMinutes()) {
+    for (const auto& [begun, seconds] : SentMinutes(Ticks())) {
       // The kernel's clock, which does not count leap seconds, as the zone that counts them, for the decoder.
       const char* zone = run.kernelLeap ? "right/Europe/Berlin" : (run.zone ? run.zone : "Europe/Berlin");
       const auto counted = run.kernelLeap ? begun + (begun < leap ? 26s : 27s) : begun;
@@ -74,7 +95,6 @@ TEST_F(SimulatedClockTest, EveryFrameDecodesToTheComingMinuteMark) {
       for (int ticks : PulseLengths(seconds)) std::fprintf(decoder, " %d", ticks);
       std::fputc('\n', decoder);
     }
-    for (const TickRecord& tick : Ticks) EXPECT_FALSE(tick.beeps && !tick.on) << run.zone;
   }
   EXPECT_EQ(pclose(decoder), 0);
 }
@@ -116,19 +136,44 @@ TEST_F(SimulatedClockTest, EveryCodesFramesDecode) {
   };
   FILE* decoder = popen("python3 -B " CODES_DECODER, "w");
   ASSERT_NE(decoder, nullptr);
-  for (const auto& [code, zone, from, length] : kRuns) {
-    SetUp();
-    timecode::Code = code;
+  std::vector<Run> runs(std::begin(kRuns), std::end(kRuns));
+  for (const auto& [code, zone] :
+       {std::pair(&kMsf, "Europe/London"), std::pair(&kWwvb, "UTC"), std::pair(&kJjy, "Asia/Tokyo")}) {
+    for (const sys_seconds minute : kEveryBit) runs.push_back({code, zone, minute, 3min});
+  }
+  for (const auto& [code, zone, from, length] : runs) {
     ASSERT_TRUE(platform::UseZone(zone)) << zone;
-    Now = from - 3s;
+    Start(Unwired(*code));
+    clock.Now = from - 3s;
     RunUntil(from + length + 1s);
-    for (const auto& [begun, seconds] : SentMinutes()) {
-      std::fprintf(decoder, "%s %s %lld", code->Name, zone, static_cast<long long>(begun.time_since_epoch().count()));
-      for (const std::string& second : seconds) std::fprintf(decoder, " %s", second.c_str());
-      std::fputc('\n', decoder);
-    }
+    SendAll(decoder, Ticks(), code->Name, zone);
   }
   EXPECT_EQ(pclose(decoder), 0);
+}
+
+// A DCF77 and an MSF transmitter side by side in one process, on one clock, each read right by its own decoder: they
+// share nothing but the clock and the process's zone.
+TEST_F(SimulatedClockTest, TwoTransmittersSideBySide) {
+  ASSERT_TRUE(platform::UseZone("Europe/London"));
+  Recorder msfSent(clock);
+  Transmitter msf(Unwired(timecode::kMsf), clock, &msfSent, [](platform::Severity, const char*) {});
+  clock.Now = sys_days{2027y / March / 28} - 3s;
+  for (const auto end = clock.Now + 3min + 4s; clock.Now < end; clock.Now += timecode::kTickPeriod) {
+    Tick();
+    msf.TimerTick();
+  }
+  ASSERT_EQ(SentMinutes(Ticks()).size(), 3U);
+  FILE* dcf77 = popen("python3 -B " FRAME_DECODER, "w");
+  for (const auto& [begun, seconds] : SentMinutes(Ticks())) {
+    std::fprintf(dcf77, "Europe/London %lld", static_cast<long long>(begun.time_since_epoch().count()));
+    for (int ticks : PulseLengths(seconds)) std::fprintf(dcf77, " %d", ticks);
+    std::fputc('\n', dcf77);
+  }
+  EXPECT_EQ(pclose(dcf77), 0);
+  ASSERT_EQ(SentMinutes(msfSent.Ticks).size(), 3U);
+  FILE* others = popen("python3 -B " CODES_DECODER, "w");
+  SendAll(others, msfSent.Ticks, "msf", "Europe/London");
+  EXPECT_EQ(pclose(others), 0);
 }
 
 // The year by remainder, so that 2100 is 00 again rather than a tenth decade the frame cannot carry; and the clock
@@ -137,7 +182,7 @@ TEST(Clock, YearWithinTheCenturyAndTheSystemsTime) {
   EXPECT_EQ(timecode::SampleOf({.Year = 1999}).YearBcd, 0x99);
   EXPECT_EQ(timecode::SampleOf({.Year = 2100}).YearBcd, 0x00);
   const std::time_t before = std::time(nullptr);
-  const timecode::LocalTime read = platform::ReadLocalClock().Now, then = platform::LocalClockAt(before).Now;
+  const timecode::LocalTime read = platform::LocalClock().Read().Now, then = platform::LocalClockAt(before).Now;
   const int late = ((read.Hour - then.Hour) * 60 + read.Minute - then.Minute) * 60 + read.Second - then.Second;
   EXPECT_TRUE(late == 0 || late == 1) << late;
 }

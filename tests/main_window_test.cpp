@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The window, its pulse output on a recording stand-in for the port, start-up and closing, the engine driven through
-// Timer1 on the test's own clock. The event loop never runs, so the real timer never ticks behind a test's back.
+// The window, its pulse output on a recording stand-in for the port, start-up and closing, the transmitter driven
+// through Timer1 on the test's own clock. The event loop never runs, so the real timer never ticks behind a test's
+// back.
 
+#include <gtest/gtest.h>
 #include <sys/timex.h>
 
 #include <QApplication>
@@ -10,32 +12,43 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/application.h"
-#include "app/clock_sync_status.h"
 #include "app/main_window.h"
-#include "output/serial_lines.h"
 #include "platform/instance_guard.h"
+#include "platform/local_clock.h"
 #include "platform/tick_timer.h"
 #include "tests/recording_serial_port.h"
-#include "tests/simulated_clock.h"
+
+namespace {
 
 using Calls = std::vector<std::string>;
 
-static timecode::LocalTime ClockNow;
-static int Beeps = 0;
-
-static void TickAt(const timecode::LocalTime& time) {
-  ClockNow = time;
-  timecode::Links.ReadClock = [] { return timecode::ClockReading{ClockNow, ClockNow}; };
-  timecode::Links.Beep = [](int, std::chrono::milliseconds) { ++Beeps; };
-  emit Form1->Timer1->timeout();
-}
+// A clock that reads what the test sets, each reading one tick period after the last, and says what the test says of
+// its synchronisation.
+class FixedClock : public platform::LocalClock {
+ public:
+  timecode::LocalTime Now;
+  platform::ClockSyncState Sync{platform::ClockSync::Synchronised};
+  timecode::ClockReading Read() override { return {Now, Now}; }
+  platform::ClockSyncState Synchronisation() override { return Sync; }
+};
 
 class MainWindowTest : public testing::Test {
  protected:
-  void SetUp() override { simulated::Restart(); }
   void TearDown() override { form.close(); }
-  TForm1 form;
+
+  void TickAt(const timecode::LocalTime& time) {
+    clock.Now = time;
+    emit form.Timer1->timeout();
+  }
+  // Ticks in `second` of 23:33 until the pulse begun with it ends, as a 0 or a 1: whether it was a 1.
+  bool SentOne(int second) {
+    TickAt({2025, 5, 14, 23, 33, second});
+    for (int tick = 1; tick <= 11; ++tick) TickAt(clock.Now);
+    return !form.Image1->isHidden();
+  }
+
+  FixedClock clock;
+  TForm1 form{Settings{}, &clock};
 };
 
 // After a space: hours, days and months unpadded, the rest two digits; written at a new second only, the labels
@@ -54,39 +67,41 @@ TEST_F(MainWindowTest, ShowsTimeAndDateAtEachNewSecond) {
 }
 
 // The lamp is lit from creation until the first tick, then during pulses. The lines: with InvertOutput checked DTR set
-// during a pulse and RTS between, unchecked the reverse; the line being switched off is cleared first, whether or not
-// the lines are so already.
+// during a pulse and RTS between, unchecked the reverse; the line being switched off is cleared first.
 TEST_F(MainWindowTest, LampAndLinesFollowThePulse) {
   EXPECT_FALSE(form.Image1->isHidden());
-  const std::tuple<bool, bool, Calls> kRows[] = {{true, true, {"clear RTS", "set DTR"}},
-                                                 {true, false, {"clear DTR", "set RTS"}},
-                                                 {false, true, {"clear DTR", "set RTS"}},
-                                                 {false, false, {"clear RTS", "set DTR"}}};
-  for (const auto& [invert, on, calls] : kRows) {
+  const std::tuple<bool, Calls, Calls> kPolarities[] = {{true, {"clear RTS", "set DTR"}, {"clear DTR", "set RTS"}},
+                                                        {false, {"clear DTR", "set RTS"}, {"clear RTS", "set DTR"}}};
+  int second = 20;
+  for (const auto& [invert, pulse, idle] : kPolarities) {
     form.InvertOutput->setChecked(invert);
     recording_port::Calls.clear();
-    output::SetPulse(on);
-    EXPECT_EQ(form.Image1->isHidden(), !on);
-    EXPECT_EQ(recording_port::Calls, calls) << "invert " << invert << ", on " << on;
+    TickAt({2025, 5, 14, 23, 33, ++second});
+    EXPECT_FALSE(form.Image1->isHidden());
+    EXPECT_EQ(recording_port::Calls, pulse) << "invert " << invert;
+    while (!form.Image1->isHidden()) {
+      recording_port::Calls.clear();
+      TickAt(clock.Now);
+    }
+    EXPECT_EQ(recording_port::Calls, idle) << "invert " << invert;
   }
 }
 
-// Each box where the engine reads it: an invert box at its parity second, Beep at any pulse.
+// Each box where it acts: an invert box at its parity second, counted from second 20; Beep on the transmitter's switch,
+// which the sound follows.
 TEST_F(MainWindowTest, EachCheckBoxActsWhereItIsRead) {
-  auto sent = [](int second) {
-    timecode::LastSecond = static_cast<std::uint8_t>(second - 1);
-    timecode::ParityCount = Beeps = 0;
-    TickAt({2025, 5, 14, 23, 33, second});
-    return std::pair(timecode::Pattern.Reduced(timecode::kShortPulseTicks), Beeps);
+  const auto parityBit = [this](int parity) {
+    for (int second = 20; second < parity; ++second) TickAt({2025, 5, 14, 23, 33, second});
+    return SentOne(parity);
   };
-  for (auto [box, second] : {std::pair{form.InvertP1, 28}, {form.InvertP2, 35}, {form.InvertP3, 58}, {form.Tone, 1}}) {
-    const auto asBuilt = sent(second);
+  for (auto [box, parity] : {std::pair{form.InvertP1, 28}, {form.InvertP2, 35}, {form.InvertP3, 58}}) {
+    const bool asBuilt = parityBit(parity);
     box->toggle();
-    EXPECT_NE(sent(second), asBuilt) << second;
+    EXPECT_NE(parityBit(parity), asBuilt) << parity;
   }
+  form.Tone->toggle();
+  EXPECT_TRUE(form.transmitter()->Switches().Tone);
 }
-
-static platform::ClockSyncState KernelSays;
 
 // The kernel's states as the tooltips show them, and whether --require-sync sends from the next minute mark.
 TEST(ClockSyncTest, ShownOnTheTooltipsAndGatingThePulses) {
@@ -104,30 +119,32 @@ TEST(ClockSyncTest, ShownOnTheTooltipsAndGatingThePulses) {
       {TIME_ERROR, STA_PPSTIME | STA_PPSJITTER, 500, kUnsynchronised, kNotSent},  // its pulse per second failing
       {-1, 0, 0, "PC clock synchronisation unknown", "PC clock synchronisation unknown: nothing is sent"},
   };
-  ReadClockSync = [] { return KernelSays; };
   for (const auto& row : kStates) {
     for (const bool requireSync : {false, true}) {
       SCOPED_TRACE(testing::Message() << row.shown << (requireSync ? ", --require-sync" : ""));
-      KernelSays = platform::ClockSyncFromKernel(row.clockState, row.status, row.estimatedErrorUs, 16'000'000);
-      simulated::Restart();
+      FixedClock clock;
+      clock.Sync = platform::ClockSyncFromKernel(row.clockState, row.status, row.estimatedErrorUs, 16'000'000);
       Settings settings;
       settings.RequireSync = requireSync;
-      TForm1 form(settings);
+      TForm1 form(settings, &clock);
+      const auto tickAt = [&](int minute, int second) {
+        clock.Now = {2025, 5, 14, 23, minute, second};
+        emit form.Timer1->timeout();
+      };
       const bool synchronised = row.shownWhileHeld == nullptr;
-      TickAt({2025, 5, 14, 23, 33, 30});
+      tickAt(33, 30);
       EXPECT_EQ(form.Image1->isHidden(), requireSync) << "before the first minute mark";
       if (requireSync && synchronised) {
         EXPECT_EQ(form.Label1->toolTip(), QString(row.shown) + ": sending from the next minute mark");
       }
-      TickAt({2025, 5, 14, 23, 33, 59});
-      TickAt({2025, 5, 14, 23, 34, 0});
+      tickAt(33, 59);
+      tickAt(34, 0);
       EXPECT_EQ(form.Image1->isHidden(), requireSync && !synchronised) << "from the minute mark on";
       for (const QLabel* label : {form.Label1, form.Label2, form.Image1})
         EXPECT_EQ(label->toolTip(), requireSync && !synchronised ? row.shownWhileHeld : row.shown);
       form.close();
     }
   }
-  ReadClockSync = platform::ReadClockSync;
 }
 
 // Start-up as a first copy, a second copy, and a copy without the guard or without the port would go through it,
@@ -144,16 +161,18 @@ TEST(StartUpTest, MessagesAndTheRequestToEndThenThePortGivenBackOnClose) {
     if (anotherCopy) platform::CreateInstanceGuard("test");
     recording_port::Missing = portMissing;
     recording_port::Calls.clear();
-    Terminating = false;
-    simulated::Restart();
-    TForm1 form;
-    TickAt({2025, 5, 14, 23, 33, 1});
+    FixedClock clock;
+    clock.Now = {2025, 5, 14, 23, 33, 1};
+    TForm1 form(Settings{}, &clock);
+    emit form.Timer1->timeout();
     form.close();
-    TickAt({2025, 5, 14, 23, 33, 2});
+    emit form.Timer1->timeout();
     EXPECT_EQ(recording_port::Calls, calls);
-    EXPECT_EQ(TerminationRequested(), anotherCopy || portMissing);
+    EXPECT_EQ(form.EndRequested(), anotherCopy || portMissing);
   }
 }
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

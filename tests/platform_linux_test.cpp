@@ -94,7 +94,7 @@ struct FakeSystem {
 } Fake;
 
 TEST(TickTimerTest, KeepsToTheWallClocksGridHoweverTheClockIsSetAndWhateverTheKernelRefuses) {
-  platform::TickTimerCalls = {
+  static constexpr platform::TimerCalls kFakeCalls = {
       [](clockid_t, timespec* now) {
         return *now = {Fake.clock / kSecond, Fake.clock % kSecond}, 0;
       },
@@ -120,7 +120,7 @@ TEST(TickTimerTest, KeepsToTheWallClocksGridHoweverTheClockIsSetAndWhateverTheKe
   for (const FakeSystem& fake : kCases) {
     Fake = fake;
     testing::internal::CaptureStderr();
-    platform::TickTimer timer(std::chrono::milliseconds{10});
+    platform::TickTimer timer(std::chrono::milliseconds{10}, kFakeCalls);
     QSignalSpy ticks(&timer, &platform::TickTimer::timeout);
     EXPECT_TRUE(ticks.wait()) << fake.name;
     const std::string said = testing::internal::GetCapturedStderr();

@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-// The tick engine on a simulated clock in Berlin's zone that moves on one tick period per tick, its calls recorded.
+// A transmitter on a simulated clock in Berlin's zone that moves on one tick period per tick, what it sends recorded.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/transmitter.h"
 #include "platform/local_clock.h"
 #include "timecode/codes.h"
-#include "timecode/second_schedule.h"
 #include "timecode/tick_engine.h"
-#include "timecode/tick_links.h"
 
 namespace simulated {
 
@@ -24,46 +24,48 @@ inline constexpr int kTicksPerSecond = 100;
 // Its frame carries 23:34 on Wednesday 14 May 2025 (summer time): seconds 23, 28, 35 and 58 carry a 1.
 inline constexpr sys_seconds kMinute = sys_days{2025y / May / 14} + 21h + 33min;
 
+// The PC's clock, made up: it reads Now, the kernel says Kernel of a leap second, and the system says Sync of the
+// clock's synchronisation.
+class Clock : public platform::LocalClock {
+ public:
+  sys_time<milliseconds> Now;
+  platform::KernelLeap Kernel;
+  platform::ClockSyncState Sync{platform::ClockSync::Synchronised};
+
+  timecode::ClockReading Read() override {
+    const sys_seconds second = floor<seconds>(Now);
+    timecode::ClockReading reading = At(second.time_since_epoch().count(), Kernel);
+    reading.TickCount += (Now - second) / timecode::kTickPeriod;
+    return reading;
+  }
+  platform::ClockSyncState Synchronisation() override { return Sync; }
+};
+
 struct TickRecord {
   sys_time<milliseconds> at;  // of the simulated clock
-  bool on = false;            // the pulse output's state
+  bool on = false;            // whether a pulse was on
   int shown = -1;             // the second the display was given, if it was
-  int beeps = 0;              // of 600 Hz for 1 ms only
   bool operator==(const TickRecord&) const = default;
 };
 
-inline sys_time<milliseconds> Now;
-inline std::vector<TickRecord> Ticks;
-inline platform::KernelLeap Kernel;  // what the simulated kernel says of a leap second
+// The host's output, as the window is: every tick, whether a pulse was on, and at a new second the second shown.
+class Recorder : public output::Output {
+ public:
+  explicit Recorder(const Clock& clock) : clock_(clock) {}
+  std::vector<TickRecord> Ticks;
 
-inline timecode::ClockReading ReadSimulatedClock() {
-  const sys_seconds second = floor<seconds>(Now);
-  timecode::ClockReading reading = platform::LocalClockAt(second.time_since_epoch().count(), Kernel);
-  reading.TickCount += (Now - second) / timecode::kTickPeriod;
-  return reading;
-}
+  void NewSecond(const timecode::TimeSample& now) override { shown_ = now.Second; }
+  void SetPulse(bool on) override {
+    Ticks.push_back({clock_.Now, on, shown_});
+    shown_ = -1;
+  }
 
-// The engine's state as the program starts, with nothing recorded: every test of the engine begins here.
-inline void Restart() {
-  timecode::LastSecond = timecode::ParityCount = 0;
-  timecode::TickOfSecond = 0;
-  timecode::LastTickCount = 0;
-  timecode::Pattern = {};
-  timecode::Code = &timecode::kDcf77;
-  Kernel = {};
-  Ticks.clear();
-}
+ private:
+  const Clock& clock_;
+  int shown_ = -1;
+};
 
-inline void Tick() {
-  Ticks.push_back({Now});
-  timecode::TimerTick();
-}
-
-inline void RunUntil(sys_time<milliseconds> end) {
-  for (; Now < end; Now += timecode::kTickPeriod) Tick();
-}
-
-// The seconds sent, each from the tick that began it (the engine shows every new second) to the next that begins
+// The seconds sent, each from the tick that began it (the display is given every new second) to the next that begins
 // one: '1' for each tick period during which the carrier was reduced, as the lines held it from one tick to the
 // next, '0' for the others, 100 in all.
 struct SentSecond {
@@ -72,15 +74,15 @@ struct SentSecond {
   std::string periods;
 };
 
-inline std::vector<SentSecond> SentSeconds() {
+inline std::vector<SentSecond> SentSeconds(const std::vector<TickRecord>& ticks) {
   std::vector<SentSecond> sent;
-  for (std::size_t begun = 0; begun < Ticks.size(); ++begun) {
-    if (Ticks[begun].shown < 0) continue;
-    sent.push_back({Ticks[begun].at, Ticks[begun].shown, std::string(kTicksPerSecond, '0')});
-    for (std::size_t tick = begun; tick + 1 < Ticks.size() && (tick == begun || Ticks[tick].shown < 0); ++tick) {
-      const auto from = (Ticks[tick].at - Ticks[begun].at) / timecode::kTickPeriod,
-                 to = (Ticks[tick + 1].at - Ticks[begun].at) / timecode::kTickPeriod;
-      for (auto period = from; Ticks[tick].on && period < std::min<decltype(to)>(to, kTicksPerSecond); ++period)
+  for (std::size_t begun = 0; begun < ticks.size(); ++begun) {
+    if (ticks[begun].shown < 0) continue;
+    sent.push_back({ticks[begun].at, ticks[begun].shown, std::string(kTicksPerSecond, '0')});
+    for (std::size_t tick = begun; tick + 1 < ticks.size() && (tick == begun || ticks[tick].shown < 0); ++tick) {
+      const auto from = (ticks[tick].at - ticks[begun].at) / timecode::kTickPeriod,
+                 to = (ticks[tick + 1].at - ticks[begun].at) / timecode::kTickPeriod;
+      for (auto period = from; ticks[tick].on && period < std::min<decltype(to)>(to, kTicksPerSecond); ++period)
         sent.back().periods[period] = '1';
     }
   }
@@ -93,10 +95,10 @@ struct SentMinute {
   std::vector<std::string> seconds;
 };
 
-inline std::vector<SentMinute> SentMinutes() {
+inline std::vector<SentMinute> SentMinutes(const std::vector<TickRecord>& ticks) {
   std::vector<SentMinute> minutes;
   bool whole = false;
-  for (const SentSecond& second : SentSeconds()) {
+  for (const SentSecond& second : SentSeconds(ticks)) {
     if (second.second == 0) {
       minutes.push_back({floor<seconds>(second.begun), {}});
       whole = true;
@@ -114,21 +116,45 @@ inline std::vector<int> PulseLengths(const std::vector<std::string>& seconds) {
   return lengths;
 }
 
+// Settings for a transmitter that drives no port.
+inline Settings Unwired(const timecode::TimeCode& code = timecode::kDcf77) {
+  Settings settings;
+  settings.Code = &code;
+  settings.PortNames.clear();
+  return settings;
+}
+
 class SimulatedClockTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);  // as a rule, independent of the zone database
     tzset();
-    Restart();
-    timecode::Links = {
-        ReadSimulatedClock,
-        [](bool on) { Ticks.back().on = on; },
-        [](const timecode::TimeSample& now) { Ticks.back().shown = now.Second; },
-        [] { return true; },  // the tone switch, on
-        [](timecode::ParityBit) { return false; },
-        [](int hz, milliseconds duration) { Ticks.back().beeps += hz == 600 && duration == 1ms; },
-    };
+    Start();
   }
+
+  // A transmitter as the program starts one, the clock's ticks recorded from now on; its reports kept, unless they
+  // are to go elsewhere.
+  Transmitter& Start(const Settings& settings = Unwired(), platform::Reporter report = nullptr) {
+    transmitter.reset();
+    recorder.Ticks.clear();
+    reports.clear();
+    if (!report) report = [this](platform::Severity, const char* line) { reports.emplace_back(line); };
+    transmitter.emplace(settings, clock, &recorder, std::move(report));
+    return *transmitter;
+  }
+
+  void Tick() { transmitter->TimerTick(); }
+
+  void RunUntil(sys_time<milliseconds> end) {
+    for (; clock.Now < end; clock.Now += timecode::kTickPeriod) Tick();
+  }
+
+  std::vector<TickRecord>& Ticks() { return recorder.Ticks; }
+
+  Clock clock;
+  Recorder recorder{clock};
+  std::vector<std::string> reports;
+  std::optional<Transmitter> transmitter;
 };
 
 }  // namespace simulated

@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "app/audio_file.h"
+#include "app/command_line.h"
 #include "platform/local_clock.h"
 #include "tests/tone_reader.h"
 
@@ -37,7 +38,7 @@ TEST(SoundFileTest, EveryCodeReadBackFromTheFileByItsDecoder) {
       settings.Start = ParseStartTime(start).moment;
       settings.AudioRate = rate;
       settings.AudioFile = directory.filePath("minute.wav").toStdString();
-      ASSERT_EQ(WriteAudioFile(settings, stderr), 0);
+      ASSERT_EQ(WriteAudioFile(settings), 0);
       std::ifstream file(settings.AudioFile, std::ios::binary);
       file.ignore(44);  // the header
       const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};

@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "output/audio_output.h"
+#include "output/keying_slots.h"
+#include "output/sound_player.h"
 #include "platform/audio_device.h"
-#include "tests/tone_reader.h"
+#include "timecode/codes.h"
 
 namespace {
 
@@ -26,8 +29,6 @@ struct FakeDevice {
   int dryAfterFrames = -1;  // runs dry once this many frames have been written, and plays nothing for 30 ms
   int reports = 0;
 } Device;
-
-std::vector<std::string> Reports;
 
 }  // namespace
 
@@ -59,29 +60,53 @@ AudioResult WriteAudio(AudioDevice*, const std::int16_t* frames, int count, Syst
 
 }  // namespace platform
 
+// The time code, each second a DCF77 1-bit reduced to 15 %, and the beep, 600 Hz during the same pulses and silent
+// between and in a second held back: after a dropout the keying is right again from the next second, told once.
 TEST(SoundOutputTest, KeyingLeavesOnTheSecondsEdgeAndIsRightAgainAfterADropout) {
   const std::int64_t first = kStart / kNanosPerSecond + 1;
-  for (std::int64_t second = first; second < first + 3; ++second) {
-    output::SecondKeying keying;
-    keying.pattern.Reduce(0, 21);  // a DCF77 1-bit, reduced to 15 %
-    output::FeedAudio(second, keying);
-  }
-  Device.dryAfterFrames = kRate * 3 / 2;  // 0.9 s into the first whole second
-  output::AudioPlayer* player =
-      output::NewAudioPlayer({"fake", kRate, 77'500, 0.15}, [](const char* line) { Reports.emplace_back(line); });
-  while (Device.nextFrameNanos < (first + 3) * kNanosPerSecond) output::PlayOnce(player);
-  output::DeleteAudioPlayer(player);
-
-  const double toneHz = tone_reader::ToneHz(77'500, kRate);
-  const std::vector<double> envelope = tone_reader::Envelope(Device.played, kRate, toneHz);
-  const auto sinceStart = [](std::int64_t nanos) { return static_cast<std::size_t>((nanos - kStart) / 1'000'000); };
-  for (std::int64_t second = first + 1; second < first + 3; ++second) {  // the second after the dropout on
-    const std::size_t edge = sinceStart(second * kNanosPerSecond);
-    for (std::size_t ms = edge - 20; ms < edge + 230; ++ms) {
-      if (ms == edge || ms == edge + 210) continue;  // where the level moves
-      EXPECT_EQ(envelope[ms]<0.5, ms> edge && ms < edge + 210) << "second " << second << ", ms " << ms - edge;
+  const struct {
+    output::ToneKeying tone;
+    double reduced, full;  // the envelope's levels, as a share of the loudest
+    std::vector<std::string> reports;
+  } kSounds[] = {
+      {output::TimeCodeTone(timecode::kDcf77),
+       0.15,
+       1,
+       {"the sound device fake ran dry (Broken pipe); the time code goes on at once"}},
+      {output::kBeep, 0.5, 0, {"the sound device fake ran dry (Broken pipe); the beep goes on at once"}},
+  };
+  for (const auto& [tone, reduced, full, reports] : kSounds) {
+    SCOPED_TRACE(tone.frequencyHz);
+    Device = {};
+    output::KeyingSlots slots;
+    for (std::int64_t second = first; second < first + 4; ++second) {
+      output::SecondKeying keying;
+      keying.pattern.Reduce(0, 21);
+      keying.silent = second == first + 3;
+      slots.Feed(second, keying);
     }
+    Device.dryAfterFrames = kRate * 3 / 2;  // 0.9 s into the first whole second
+    std::vector<std::string> told;
+    {
+      output::SoundPlayer player({"fake", kRate, tone, tone.full == 0 ? "the beep" : "the time code"}, slots,
+                                 [&told](platform::Severity, const char* line) { told.emplace_back(line); });
+      while (Device.nextFrameNanos < (first + 4) * kNanosPerSecond) player.PlayOnce();
+    }
+    // The tone's amplitude over each tick period, from its power, as a share of the loudest the program plays.
+    const auto level = [](std::int64_t from) {
+      const auto at = static_cast<std::size_t>((from - kStart) * kRate / kNanosPerSecond);
+      double power = 0;
+      for (std::size_t frame = at; frame < at + kRate / 100; ++frame) power += std::pow(Device.played[frame], 2);
+      return std::sqrt(2 * power / (kRate / 100)) / (0.9 * INT16_MAX);
+    };
+    for (std::int64_t second = first + 1; second < first + 4; ++second) {  // the second after the dropout on
+      for (int tick = -2; tick < 24; ++tick) {
+        if (tick == 0 || tick == 21) continue;  // where the level moves
+        const double due = second == first + 3 && tick > 0 ? 0 : tick > 0 && tick < 21 ? reduced : full;
+        EXPECT_NEAR(level(second * kNanosPerSecond + tick * 10'000'000), due, 0.06)
+            << "second " << second << ", tick " << tick;
+      }
+    }
+    EXPECT_EQ(told, reports);
   }
-  EXPECT_EQ(Reports,
-            std::vector<std::string>{"the sound device fake ran dry (Broken pipe); the time code goes on at once"});
 }

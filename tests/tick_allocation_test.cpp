@@ -2,12 +2,13 @@
 // The tick must not allocate. Global operator new is replaced here with a counting one, which is why this is a
 // program of its own.
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
 #include "tests/simulated_clock.h"
 
-static std::size_t Allocations = 0;
+static std::atomic<std::size_t> Allocations{0};
 
 void* operator new(std::size_t size) {
   ++Allocations;
@@ -21,14 +22,19 @@ namespace {
 
 using namespace simulated;
 
-// Second 23 carries a 1: a new second, a lengthened pulse counted down with the tone on, then idle ticks.
+// Second 23 carries a 1: a new second, a lengthened pulse counted down, then idle ticks; and the minute's end, where
+// the next minute's first second is shaped ahead. The first second, which reports the clock's state, goes before.
 TEST_F(SimulatedClockTest, NewSecondCountingAndIdleTicksAllocateNothing) {
-  Now = kMinute + 23s;
-  Ticks.reserve(kTicksPerSecond);  // so that the recording allocates nothing either
+  Ticks().reserve(4 * kTicksPerSecond);  // so that the recording allocates nothing either
+  clock.Now = kMinute + 22s;
+  RunUntil(kMinute + 23s);
   const std::size_t before = Allocations;
-  RunUntil(Now + 1s);
-  EXPECT_EQ(Allocations, before);
-  EXPECT_EQ(Ticks.front(), (TickRecord{Ticks.front().at, true, 23, 1}));
+  RunUntil(kMinute + 24s);
+  clock.Now = kMinute + 59s;
+  RunUntil(kMinute + 61s);
+  const std::size_t after = Allocations;
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(Ticks()[kTicksPerSecond], (TickRecord{kMinute + 23s, true, 23}));
 }
 
 }  // namespace

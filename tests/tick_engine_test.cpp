@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The engine tick by tick: pulse shape, tone and display, late ticks and clock steps.
+// The transmitter tick by tick: pulse shape and display, late ticks and clock steps.
 
 #include <algorithm>
 
@@ -7,19 +7,18 @@
 
 using namespace simulated;
 
-// A pulse begins each second but 59 and is on for its 11 or 21 ticks, then off; the display changes once a second,
-// and each tick of a pulse beeps, but none in second 59.
+// A pulse begins each second but 59 and is on for its 11 or 21 ticks, then off; the display changes once a second.
 TEST_F(SimulatedClockTest, EverySecondOfAMinuteTickByTick) {
-  Now = kMinute - 1s;  // second s of kMinute then begins at tick 100 (s + 1)
+  clock.Now = kMinute - 1s;  // second s of kMinute then begins at tick 100 (s + 1)
   RunUntil(kMinute + 1min);
   for (int second = 0; second < 60; ++second) {
-    const TickRecord* tick = &Ticks[static_cast<std::size_t>(second + 1) * kTicksPerSecond];
+    const TickRecord* tick = &Ticks()[static_cast<std::size_t>(second + 1) * kTicksPerSecond];
     int length = 0;
     while (length < kTicksPerSecond && tick[length].on) ++length;
     const bool mark = second == 59;
     EXPECT_TRUE((length == 11 || length == 21) != mark) << "second " << second << ": " << length;
     for (int t = 0; t < kTicksPerSecond; ++t)
-      ASSERT_EQ(tick[t], (TickRecord{tick[t].at, t < length, t == 0 ? second : -1, t < length}))
+      ASSERT_EQ(tick[t], (TickRecord{tick[t].at, t < length, t == 0 ? second : -1}))
           << "second " << second << ", tick " << t;
   }
 }
@@ -33,14 +32,15 @@ TEST_F(SimulatedClockTest, LateTicksEndThePulseOnItsGridPoint) {
   for (const auto& [second, length, lateFrom, periodsMissed] : kCases) {
     SCOPED_TRACE(testing::Message() << "second " << second << ", " << periodsMissed << " periods late from "
                                     << lateFrom);
-    Restart();
+    Start();
     const sys_seconds begins = kMinute + seconds{second};
-    Now = begins - 1s;
+    clock.Now = begins - 1s;
     RunUntil(begins + lateFrom * timecode::kTickPeriod);
-    Now += periodsMissed * timecode::kTickPeriod;
+    clock.Now += periodsMissed * timecode::kTickPeriod;
     RunUntil(begins + 1s);
-    const auto first = std::find_if(Ticks.begin(), Ticks.end(), [&](const TickRecord& t) { return t.at >= begins; });
-    for (auto tick = first; tick != Ticks.end(); ++tick)
+    const auto first =
+        std::find_if(Ticks().begin(), Ticks().end(), [&](const TickRecord& t) { return t.at >= begins; });
+    for (auto tick = first; tick != Ticks().end(); ++tick)
       EXPECT_EQ(tick->on, tick->at - first->at < length * timecode::kTickPeriod) << (tick->at - begins).count();
   }
 }
@@ -52,13 +52,13 @@ TEST_F(SimulatedClockTest, SkippedSecondIsNeitherSentNorCounted) {
     int skipped, next, frame, first, parity;
   } kCases[] = {{23, 11, 0, 21, 28}, {28, 21, 0, 21, 35}, {35, 11, 0, 29, 58}, {58, 0, 1, 21, 28}};
   for (auto [skipped, next, frame, first, parity] : kCases) {
-    Restart();
-    Now = kMinute - 1s;
+    Start();
+    clock.Now = kMinute - 1s;
     RunUntil(kMinute + seconds{skipped});
-    Now += 1s;
+    clock.Now += 1s;
     RunUntil(kMinute + 2min);
     std::vector<int> sent(60), parityFrame(60);  // by second; 0 for one without a pulse, or that never began
-    for (const SentSecond& second : SentSeconds()) {
+    for (const SentSecond& second : SentSeconds(Ticks())) {
       if (second.begun >= kMinute && second.begun < kMinute + 2min)
         (second.begun < kMinute + 1min ? sent : parityFrame)[second.second] = PulseLengths({second.periods})[0];
     }
@@ -69,12 +69,12 @@ TEST_F(SimulatedClockTest, SkippedSecondIsNeitherSentNorCounted) {
 }
 
 TEST_F(SimulatedClockTest, ClockSetBackMidPulseSendsTheSecondAfresh) {
-  Now = kMinute + 30s;
-  RunUntil(Now + 5 * timecode::kTickPeriod);
-  Now -= 1s;
+  clock.Now = kMinute + 30s;
+  RunUntil(clock.Now + 5 * timecode::kTickPeriod);
+  clock.Now -= 1s;
   RunUntil(kMinute + 30s);
-  const auto afterTheStep = Ticks.begin() + 5;
-  EXPECT_EQ(std::count_if(afterTheStep, Ticks.end(), [](const TickRecord& t) { return t.on; }), 21)
+  const auto afterTheStep = Ticks().begin() + 5;
+  EXPECT_EQ(std::count_if(afterTheStep, Ticks().end(), [](const TickRecord& t) { return t.on; }), 21)
       << "the hour bit of weight 1, counted from the step";
   EXPECT_TRUE(afterTheStep[20].on && !afterTheStep[21].on);
 }

@@ -3,7 +3,7 @@
 
 #include "timecode/time_code.h"
 
-// The codes the program sends, one module each: DCF77 (second_schedule.cpp), MSF, WWVB and JJY.
+// The codes the program sends, one module each: DCF77, MSF, WWVB and JJY.
 
 namespace timecode {
 

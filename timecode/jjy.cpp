@@ -18,8 +18,6 @@
 
 #include "timecode/codes.h"
 #include "timecode/marker_code.h"
-#include "timecode/tick_engine.h"
-#include "timecode/tick_links.h"
 
 namespace timecode {
 
@@ -58,6 +56,10 @@ constexpr std::array<bool, kCallSignTicks> kCallSignReduced = [] {
   return reduced;
 }();
 
+// The window's boxes keep the bits they always sent wrong: Invert P1 the minute's, P2 the hour's.
+constexpr ParitySwitch kSwitches[] = {{"PA1", "the even parity of the hour", kHourParity, 2},
+                                      {"PA2", "the even parity of the minute", kMinuteParity, 1}};
+
 bool CallSignMinute(const LocalTime& now) { return now.Minute == 15 || now.Minute == 45; }
 
 int EvenParity(const std::uint8_t* symbols, const int* seconds, int count) {
@@ -66,15 +68,14 @@ int EvenParity(const std::uint8_t* symbols, const int* seconds, int count) {
   return ones % 2;
 }
 
-SecondPattern JjyPatternAt(const ClockReading& reading) {
+SecondPattern JjySecondAt(const ClockReading& reading, WrongParities wrong, std::uint8_t&) {
   const LocalTime& now = reading.Now;
   const int second = now.Second;
   std::uint8_t symbols[SentMinute::kMostSeconds];
   PutCommonFields(symbols, now);
-  symbols[kHourParity] =
-      EvenParity(symbols, kHour, 6) ^ (second == kHourParity && Links.ParityInverted(ParityBit::Hour));
-  symbols[kMinuteParity] =
-      EvenParity(symbols, kMinute, 7) ^ (second == kMinuteParity && Links.ParityInverted(ParityBit::Minute));
+  // Each switch is read as its bit goes out.
+  symbols[kHourParity] = EvenParity(symbols, kHour, 6) ^ (second == kHourParity && (wrong & 1U) != 0);
+  symbols[kMinuteParity] = EvenParity(symbols, kMinute, 7) ^ (second == kMinuteParity && (wrong & 2U) != 0);
   if (CallSignMinute(now)) {
     for (int at = kCallSignFrom; at < kCallSignFrom + kCallSignSeconds; ++at) symbols[at] = kMorse;
   } else {
@@ -103,8 +104,6 @@ SecondPattern JjyPatternAt(const ClockReading& reading) {
   return pattern;
 }
 
-SecondPattern BeginJjySecond() { return JjyPatternAt(Reading); }
-
 void DescribeJjyFrame(const SentMinute& minute, char* text, std::size_t size) {
   TextLine line(text, size);
   if (!DescribeSymbols(line, minute, '~')) return;
@@ -131,12 +130,10 @@ const TimeCode kJjy = {
     .Title = "JJY",
     .Zone = "Asia/Tokyo",
     .ZoneChoosable = false,
-    .ParityBoxes = {"JJY: PA2, the even parity of the minute, second 37",
-                    "JJY: PA1, the even parity of the hour, second 36", nullptr},
+    .Switches = kSwitches,
     .CarrierHz = 40'000,
     .ReducedAmplitude = 0,
-    .BeginSecond = BeginJjySecond,
-    .PatternAt = JjyPatternAt,
+    .SecondAt = JjySecondAt,
     .DescribeFrame = DescribeJjyFrame,
 };
 

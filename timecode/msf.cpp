@@ -15,8 +15,6 @@
 #include "timecode/civil.h"
 #include "timecode/codes.h"
 #include "timecode/text_line.h"
-#include "timecode/tick_engine.h"
-#include "timecode/tick_links.h"
 
 namespace timecode {
 
@@ -33,16 +31,17 @@ constexpr std::uint8_t kIdentifierBits[] = {0, 1, 1, 1, 1, 1, 1, 0};
 constexpr int kLastDut1Bit = 16;
 constexpr std::int64_t kWarningAhead = 3600;
 
-// The odd parity bits: where each sits, the A bits it covers, and the box that sends it wrong, if one does.
+// The odd parity bits: where each sits and the A bits it covers; each is its switch, in this order.
 struct Parity {
   int bit, first, last;
-  bool boxed;
-  ParityBit box;
 };
-constexpr Parity kParities[] = {{54, 17, 24, true, ParityBit::Hour},
-                                {55, 25, 35, true, ParityBit::Date},
-                                {56, 36, 38, false, ParityBit::Date},
-                                {57, 39, 51, true, ParityBit::Minute}};
+constexpr Parity kParities[] = {{54, 17, 24}, {55, 25, 35}, {56, 36, 38}, {57, 39, 51}};
+// The window's boxes keep the bits they always sent wrong: Invert P1 the hour and minute's, P2 the year's, P3 the
+// month and day's; the weekday's has none.
+constexpr ParitySwitch kSwitches[] = {{"54B", "the odd parity of the year", 54, 2},
+                                      {"55B", "the odd parity of the month and day", 55, 3},
+                                      {"56B", "the odd parity of the weekday", 56, 0},
+                                      {"57B", "the odd parity of the hour and minute", 57, 1}};
 
 // The frame's 60 bits, by bit number rather than by second.
 struct Bits {
@@ -74,7 +73,7 @@ int BitOf(int second, int secondsInMinute) {
   return second;
 }
 
-SecondPattern MsfPatternAt(const ClockReading& reading) {
+SecondPattern MsfSecondAt(const ClockReading& reading, WrongParities wrong, std::uint8_t&) {
   SecondPattern pattern;
   const int bit = BitOf(reading.Now.Second, reading.SecondsInMinute);
   if (bit == 0) {
@@ -83,9 +82,9 @@ SecondPattern MsfPatternAt(const ClockReading& reading) {
     return pattern;
   }
   Bits bits = bit > 0 ? FrameBits(reading.NextMinuteMark, reading) : Bits{};
-  // The box is read as its parity bit goes out, as DCF77's are.
-  for (const Parity& parity : kParities) {
-    if (bit == parity.bit && parity.boxed && Links.ParityInverted(parity.box)) bits.b[bit] ^= 1U;
+  // Read as the parity bit goes out, as DCF77's are.
+  for (std::size_t at = 0; at < std::size(kParities); ++at) {
+    if (bit == kParities[at].bit && ((wrong >> at) & 1U) != 0) bits.b[bit] ^= 1U;
   }
   const bool a = bit > 0 && bits.a[bit], b = bit > 0 && bits.b[bit];
   pattern.Reduce(0, 10);
@@ -94,8 +93,6 @@ SecondPattern MsfPatternAt(const ClockReading& reading) {
   pattern.Symbol = static_cast<std::uint8_t>((a ? kA : 0) | (b ? kB : 0));
   return pattern;
 }
-
-SecondPattern BeginMsfSecond() { return MsfPatternAt(Reading); }
 
 void DescribeMsfFrame(const SentMinute& minute, char* text, std::size_t size) {
   TextLine line(text, size);
@@ -142,12 +139,10 @@ const TimeCode kMsf = {
     .Title = "MSF",
     .Zone = "Europe/London",
     .ZoneChoosable = true,
-    .ParityBoxes = {"MSF: bit 57B, the odd parity of the hour and minute", "MSF: bit 54B, the odd parity of the year",
-                    "MSF: bit 55B, the odd parity of the month and day"},
+    .Switches = kSwitches,
     .CarrierHz = 60'000,
     .ReducedAmplitude = 0,
-    .BeginSecond = BeginMsfSecond,
-    .PatternAt = MsfPatternAt,
+    .SecondAt = MsfSecondAt,
     .DescribeFrame = DescribeMsfFrame,
 };
 

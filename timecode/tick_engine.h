@@ -12,21 +12,38 @@ namespace timecode {
 
 inline constexpr std::chrono::milliseconds kTickPeriod{10};
 static_assert(kTickPeriod * kTicksPerSecond == std::chrono::seconds(1));
-inline constexpr int kBeepFrequencyHz = 600;
-inline constexpr std::chrono::milliseconds kBeepDuration{1};
 
-extern const TimeCode* Code;       // the code sent; DCF77 unless the program chooses another
-extern ClockReading Reading;       // this tick's reading of the clock
-extern TimeSample CurrentTime;     // the PC's time now: counts the seconds and is what the window shows
-extern TimeSample MinuteMarkTime;  // the time at the coming minute mark
-extern std::uint8_t LastSecond;
-extern int TickOfSecond;            // tick periods since the tick that began this second
-extern SecondPattern Pattern;       // this second's, from the code
-extern std::int64_t LastTickCount;  // the clock's tick count at the last tick
+// What one tick found: whether it began a new second, and whether the carrier is reduced now.
+struct Tick {
+  bool NewSecond = false;
+  bool Reduced = false;
+};
 
-// One tick of the time code, every kTickPeriod: sample the clock, begin a new second with its pattern from the
-// code, and tell the pulse output whether the carrier is reduced now. The second is counted in tick periods by the
-// clock, not in ticks delivered, so a tick that comes late ends a pulse as if it had come on time.
-void TimerTick();
+// The time code's counting, one tick every kTickPeriod: a new second noticed, its pattern taken from the code, and the
+// ticks of the second counted. The second is counted in tick periods of the clock, not in ticks delivered, so a tick
+// that comes late ends a pulse as if it had come on time.
+class TickEngine {
+ public:
+  explicit TickEngine(const TimeCode& code) : code_(&code) {}
+
+  // One tick, on the clock's reading made for it, with the parity bits sent wrong as the switches stand now.
+  Tick TimerTick(const ClockReading& reading, WrongParities wrong);
+
+  const TimeCode& Code() const { return *code_; }
+  // The PC's time at the last tick: what the window shows, and what counts the seconds.
+  const TimeSample& CurrentTime() const { return currentTime_; }
+  // The pattern of the second begun last, and the count of 1-bits DCF77 has kept since its last parity reset.
+  const SecondPattern& Pattern() const { return pattern_; }
+  std::uint8_t ParityCount() const { return parityCount_; }
+
+ private:
+  const TimeCode* code_;
+  TimeSample currentTime_;
+  std::uint8_t lastSecond_ = 0;
+  int tickOfSecond_ = 0;  // tick periods since the tick that began this second
+  SecondPattern pattern_;
+  std::int64_t lastTickCount_ = 0;  // the clock's tick count at the last tick
+  std::uint8_t parityCount_ = 0;
+};
 
 }  // namespace timecode

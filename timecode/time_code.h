@@ -3,11 +3,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "timecode/local_time.h"
 
-// What the tick engine asks of the time code it sends, and what the code gives back for each second: the ticks
-// during which the carrier is reduced. The engine, the lines and the lamp know nothing else of the code.
+// What the transmitter asks of the time code it sends, and what the code gives back for each second: the ticks
+// during which the carrier is reduced. A code is a pure function of the clock's reading and its switches; the engine,
+// the lines, the lamp and the sound know nothing else of it.
 
 namespace timecode {
 
@@ -37,6 +39,19 @@ struct SentMinute {
   ClockReading Reading;          // the clock as the minute's last second began
 };
 
+// A bit that a tester may send wrong on purpose, to see that a decoder refuses the frame: each of a code's parity bits.
+struct ParitySwitch {
+  const char* Name;    // the code's own name for the bit, as --invert-parity takes it: "P1", "57B", "PA2"
+  const char* Covers;  // what the bit checks: "the even parity of the minute"
+  int Second;          // the second of an ordinary minute that carries it
+  // The window's box that sends it wrong, Invert P1, P2 or P3, which --invert-p1 to --invert-p3 set at start: 1 to 3,
+  // or 0 where it has none.
+  int Box;
+};
+
+// Which of a code's parity bits are sent wrong: bit i for its switch i.
+using WrongParities = std::uint32_t;
+
 struct TimeCode {
   const char* Name;   // as --code takes it
   const char* Title;  // as the user reads it
@@ -44,20 +59,15 @@ struct TimeCode {
   // another, as for a code that carries civil time.
   const char* Zone;
   bool ZoneChoosable;
-  // For each of the window's boxes Invert P1, P2 and P3: the parity bit it sends wrong, for its tooltip, or nullptr
-  // where the code has none to match.
-  const char* ParityBoxes[3];
+  std::span<const ParitySwitch> Switches;
   // The station's carrier, and how far it is reduced: the amplitude then, as a share of the full one.
   int CarrierHz;
   double ReducedAmplitude;
-  // Applies the code's rules to the second the engine has just begun (CurrentTime.Second, with the rest of the
-  // engine's state for the minute), and says when its carrier is reduced. Called once per new second, on the tick
-  // that notices it; allocates nothing.
-  SecondPattern (*BeginSecond)();
-  // The same for the second reading.Now.Second of the minute `reading` describes, as a receiver that had the whole
-  // minute reads it, however the engine's seconds went: for sending ahead of time, to a sound device, or into a file.
-  // The parity boxes are read now. Allocates nothing.
-  SecondPattern (*PatternAt)(const ClockReading& reading);
+  // The second reading.Now.Second of the minute `reading` describes: when its carrier is reduced, and the symbol it
+  // carries, with the parity bits in `wrong` sent wrong. `parityCount` is the count of 1-bits since the last parity
+  // bit, from which DCF77 forms its parity bits: it goes in as it stood before this second and comes out as it stands
+  // after it; the other codes, whose parity bits come from the frame alone, leave it as it is. Allocates nothing.
+  SecondPattern (*SecondAt)(const ClockReading& reading, WrongParities wrong, std::uint8_t& parityCount);
   // One line for a whole minute sent, without its line break: the minute the frame names, the symbols as sent,
   // grouped by field, and the fields read back from them. Never on the tick path.
   void (*DescribeFrame)(const SentMinute& minute, char* text, std::size_t size);

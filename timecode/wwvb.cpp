@@ -16,7 +16,6 @@
 
 #include "timecode/codes.h"
 #include "timecode/marker_code.h"
-#include "timecode/tick_engine.h"
 
 namespace timecode {
 
@@ -37,7 +36,7 @@ bool UsSummerTimeAtTheStartOf(std::chrono::sys_days day) {
   return day > sys_days{year / March / Sunday[2]} && day <= sys_days{year / November / Sunday[1]};
 }
 
-SecondPattern WwvbPatternAt(const ClockReading& reading) {
+SecondPattern WwvbSecondAt(const ClockReading& reading, WrongParities, std::uint8_t&) {
   const LocalTime& now = reading.Now;
   std::uint8_t symbols[SentMinute::kMostSeconds];
   PutCommonFields(symbols, now);
@@ -56,8 +55,6 @@ SecondPattern WwvbPatternAt(const ClockReading& reading) {
   pattern.Reduce(0, pattern.Symbol == kMarker ? 80 : pattern.Symbol == kOne ? 50 : 20);
   return pattern;
 }
-
-SecondPattern BeginWwvbSecond() { return WwvbPatternAt(Reading); }
 
 void DescribeWwvbFrame(const SentMinute& minute, char* text, std::size_t size) {
   TextLine line(text, size);
@@ -79,11 +76,10 @@ const TimeCode kWwvb = {
     .Title = "WWVB",
     .Zone = "UTC",
     .ZoneChoosable = false,
-    .ParityBoxes = {nullptr, nullptr, nullptr},
+    .Switches = {},
     .CarrierHz = 60'000,
     .ReducedAmplitude = 0.141,  // 17 dB down
-    .BeginSecond = BeginWwvbSecond,
-    .PatternAt = WwvbPatternAt,
+    .SecondAt = WwvbSecondAt,
     .DescribeFrame = DescribeWwvbFrame,
 };
 

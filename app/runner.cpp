@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: MIT
+#include "app/runner.h"
+
+#include <QCoreApplication>
+#include <exception>
+
+#include "platform/report.h"
+#include "platform/service.h"
+#include "platform/stop_request.h"
+
+namespace {
+
+// The single-instance guard's name.
+constexpr char kInstanceGuardName[] = "test";
+
+// A chosen time as if the clock had read it now: whole seconds, so the second marks stay where they are.
+std::int64_t OffsetFor(const Settings& settings) {
+  if (!settings.Start) return 0;
+  const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+  return (*settings.Start - now).count();
+}
+
+}  // namespace
+
+Runner::Runner(const Settings& settings, bool withWindow, platform::LocalClock* clock)
+    : settings_(settings),
+      withWindow_(withWindow),
+      ownClock_(clock == nullptr ? std::make_unique<platform::LocalClock>(OffsetFor(settings)) : nullptr),
+      clock_(clock == nullptr ? ownClock_.get() : clock) {}
+
+Runner::~Runner() { CleanUp(); }
+
+// Qt drops a quit() made before the main loop runs. Queued, it waits for the loop, unless a message box shown
+// meanwhile runs a loop of its own that takes the call and drops it: exactly what a second copy does at start-up. So
+// the request is also remembered, for the entry to look at before it starts the loop.
+void Runner::Fail(Host& host, const std::string& text) {
+  host.TellStartFailure(text);
+  endRequested_ = true;
+  exitStatus_ = withWindow_ ? 0 : 1;
+  QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+// The transmitter first, so that every tick finds it in place, whatever else start-up has to do. A second copy with a
+// window is told so and asked to end, but still tries the ports, which the first copy holds: it is told that too.
+bool Runner::Start(Host& host, output::Output* hostOutput) {
+  platform::CallOnStopRequest(&stopRequests_, [&host] { host.StopRequested(); });
+  try {
+    transmitter_ = std::make_unique<Transmitter>(settings_, *clock_, hostOutput);
+    const platform::InstanceGuard guard = platform::CreateInstanceGuard(kInstanceGuardName);
+    guard_ = guard.handle;
+    if (guard.alreadyExisted) {
+      Fail(host, "Application already running");
+      if (!withWindow_) return false;
+    }
+    for (const std::string& name : transmitter_->OpenPorts(!withWindow_)) Fail(host, "Failure to open " + name);
+    timer_ = std::make_unique<platform::TickTimer>(timecode::kTickPeriod);
+    QObject::connect(timer_.get(), &platform::TickTimer::timeout, timer_.get(), [this] { transmitter_->TimerTick(); });
+  } catch (const std::exception& error) {
+    if (withWindow_) platform::Report(platform::Severity::Error, error.what());  // outlasting the box
+    Fail(host, error.what());
+  }
+  if (endRequested_) return false;
+  platform::TellReady();
+  return true;
+}
+
+// The timer stays until the runner goes, silenced: a tick already on its way finds nothing to do.
+void Runner::CleanUp() {
+  if (transmitter_ == nullptr) return;
+  if (timer_ != nullptr) timer_->blockSignals(true);
+  transmitter_.reset();
+  platform::ReleaseInstanceGuard(guard_);
+  platform::TellStopping();
+}
