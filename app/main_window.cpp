@@ -100,26 +100,29 @@ void TForm1::StartProgram() {
       invert->setChecked((settings_.WrongParities >> index) & 1U);
       invert->setToolTip(QStringLiteral("%1: %2, %3, second %4").arg(code.Title, bit.Name, bit.Covers).arg(bit.Second));
       connect(invert, &QCheckBox::toggled, this, [this, index](bool wrong) {
-        if (runner_.transmitter() == nullptr) return;
-        std::atomic<timecode::WrongParities>& wrongParities = runner_.transmitter()->Switches().WrongParities;
         const timecode::WrongParities bit = timecode::WrongParities{1} << index;
-        if (wrong) {
-          wrongParities.fetch_or(bit);
-        } else {
-          wrongParities.fetch_and(~bit);
-        }
+        if (output::Switches* switches = Switches(); switches != nullptr && wrong) switches->WrongParities |= bit;
+        if (output::Switches* switches = Switches(); switches != nullptr && !wrong) switches->WrongParities &= ~bit;
       });
     }
   }
 
+  connect(Tone, &QCheckBox::toggled, this, [this](bool on) {
+    if (output::Switches* switches = Switches()) switches->Tone = on;
+  });
+  connect(InvertOutput, &QCheckBox::toggled, this, [this](bool on) {
+    if (output::Switches* switches = Switches()) switches->InvertOutput = on;
+  });
+
   runner_.Start(*this, this);
   Timer1 = runner_.timer();
   startingUp_ = false;
-  if (Transmitter* transmitter = runner_.transmitter()) {
-    output::Switches& switches = transmitter->Switches();
-    connect(Tone, &QCheckBox::toggled, this, [&switches](bool on) { switches.Tone = on; });
-    connect(InvertOutput, &QCheckBox::toggled, this, [&switches](bool on) { switches.InvertOutput = on; });
-  }
+}
+
+// The transmitter's switches while it runs: from start-up until the window closes.
+output::Switches* TForm1::Switches() {
+  Transmitter* transmitter = runner_.transmitter();
+  return transmitter != nullptr ? &transmitter->Switches() : nullptr;
 }
 
 void TForm1::CleanUp() { runner_.CleanUp(); }

@@ -57,6 +57,7 @@ class TForm1 : public QWidget, public Ui::TForm1, public Host, public output::Ou
   QMetaMethod HandlerNamedBy(const char* event) const;
   void AppendTwoDigits(int value);
   void ShowClockSync(const output::BegunSecond& second);
+  output::Switches* Switches();
 
   const Settings settings_;
   Runner runner_;
