@@ -40,18 +40,20 @@ void Runner::Fail(Host& host, const std::string& text) {
   QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-// The transmitter first, so that every tick finds it in place, whatever else start-up has to do. A second copy with a
-// window is told so and asked to end, but still tries the ports, which the first copy holds: it is told that too.
+// The guard first, so that a second copy without a window ends before it makes anything. A second copy with a window
+// is told so and asked to end, but still tries the ports, which the first copy holds: it is told that too. No tick
+// comes before the timer is made, last.
 bool Runner::Start(Host& host, output::Output* hostOutput) {
   platform::CallOnStopRequest(&stopRequests_, [&host] { host.StopRequested(); });
+  started_ = true;
   try {
-    transmitter_ = std::make_unique<Transmitter>(settings_, *clock_, hostOutput);
     const platform::InstanceGuard guard = platform::CreateInstanceGuard(kInstanceGuardName);
     guard_ = guard.handle;
     if (guard.alreadyExisted) {
       Fail(host, "Application already running");
       if (!withWindow_) return false;
     }
+    transmitter_ = std::make_unique<Transmitter>(settings_, *clock_, hostOutput);
     for (const std::string& name : transmitter_->OpenPorts(!withWindow_)) Fail(host, "Failure to open " + name);
     timer_ = std::make_unique<platform::TickTimer>(timecode::kTickPeriod);
     QObject::connect(timer_.get(), &platform::TickTimer::timeout, timer_.get(), [this] { transmitter_->TimerTick(); });
@@ -66,7 +68,8 @@ bool Runner::Start(Host& host, output::Output* hostOutput) {
 
 // The timer stays until the runner goes, silenced: a tick already on its way finds nothing to do.
 void Runner::CleanUp() {
-  if (transmitter_ == nullptr) return;
+  if (!started_) return;
+  started_ = false;
   if (timer_ != nullptr) timer_->blockSignals(true);
   transmitter_.reset();
   platform::ReleaseInstanceGuard(guard_);

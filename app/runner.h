@@ -64,6 +64,7 @@ class Runner {
   platform::GuardHandle guard_ = platform::kNoGuard;
   std::unique_ptr<Transmitter> transmitter_;
   std::unique_ptr<platform::TickTimer> timer_;
+  bool started_ = false;  // and not cleaned up yet
   bool endRequested_ = false;
   int exitStatus_ = 0;
 };
