@@ -356,6 +356,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   if (parser.isSet(zone) && !sent.ZoneChoosable) {
     return Refused(QStringLiteral("--zone: %1 always carries %2 time.").arg(sent.Title, sent.Zone));
   }
+  // An empty name would leave the system's zone in use, as if --zone had not been given.
+  if (parser.isSet(zone) && parser.value(zone).isEmpty()) {
+    return Refused(QStringLiteral("--zone '': the name is empty; give an IANA name such as Europe/Berlin."));
+  }
   const QString zoneName = parser.isSet(zone) ? parser.value(zone) : QString::fromLatin1(sent.Zone);
   if (!zoneName.isEmpty() && !platform::ZoneExists(zoneName.toLocal8Bit().constData())) {
     return Refused(QStringLiteral("--zone '%1': there is no such time zone; give an IANA name such as "

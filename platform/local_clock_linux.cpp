@@ -25,6 +25,9 @@ std::int64_t CivilSeconds(const tm& utc) {
   return moment.time_since_epoch().count();
 }
 
+// The first bytes of every file of the zone database that is a zone.
+constexpr char kZoneMagic[] = {'T', 'Z', 'i', 'f'};
+
 // A name as the zone database files it: relative, without a way up and out of the database.
 bool LooksLikeZoneName(const char* name) {
   return name[0] != '\0' && name[0] != '/' && name[0] != ':' && std::strstr(name, "..") == nullptr;
@@ -39,15 +42,24 @@ KernelLeap KernelLeapFrom(int clockState, int status) {
   return {};
 }
 
-// The C library reads the zone database itself, given the name in TZ; for a name it does not find it quietly
-// falls back to UTC, so the file is looked for first.
+// The C library reads the zone database itself, given the name in TZ; for a name it does not find, or a file that is
+// no zone (the database's own tables, zone.tab and tzdata.zi, lie beside the zones), it quietly falls back to UTC. So
+// the file is looked for first, and its first bytes must be the zone file's magic.
 bool ZoneExists(const char* name) {
   const char* database = std::getenv("TZDIR");
   char path[512];
   const int length = std::snprintf(path, sizeof path, "%s/%s", database ? database : "/usr/share/zoneinfo", name);
   struct stat file {};
-  return LooksLikeZoneName(name) && length >= 0 && static_cast<std::size_t>(length) < sizeof path &&
-         ::stat(path, &file) == 0 && S_ISREG(file.st_mode);
+  if (!LooksLikeZoneName(name) || length < 0 || static_cast<std::size_t>(length) >= sizeof path ||
+      ::stat(path, &file) != 0 || !S_ISREG(file.st_mode))
+    return false;
+  FILE* zone = std::fopen(path, "rb");
+  if (zone == nullptr) return false;
+  char magic[sizeof kZoneMagic] = {};
+  const bool isZone =
+      std::fread(magic, 1, sizeof magic, zone) == sizeof magic && std::memcmp(magic, kZoneMagic, sizeof magic) == 0;
+  std::fclose(zone);
+  return isZone;
 }
 
 bool UseZone(const char* name) {

@@ -25,6 +25,8 @@ TEST(CommandLineTest, FormsAcceptedAndRefused) {
       {{"--port", "/dev/serial/by-id/usb-A-if00"}, Then::OpenWindow, "/dev/serial/by-id/usb-A-if00"},
       {{"--port", "COM2", "--port=/dev/ttyUSB0"}, Then::OpenWindow, "/dev/ttyS1 /dev/ttyUSB0"},
       {{"--port", "COM1", "--port", "/dev/ttyS0"}, Then::Exit, "--port '/dev/ttyS0': that port is named twice."},
+      {{"--zone", "zone.tab"}, Then::Exit, "--zone 'zone.tab': there is no such time zone;"},
+      {{"--zone", ""}, Then::Exit, "--zone '': the name is empty;"},
       {{"--tone", "yes"}, Then::Exit, "--tone 'yes': give on or off."},
       {{"--list-ports", "--port", "COM2"}, Then::ListPorts, "/dev/ttyS1"},
       {{"-h"}, Then::Exit, "  --port <name>             The serial port to use: COMn (COM1 is /dev/ttyS0)"},
