@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "app/settings.h"
 
@@ -9,6 +11,10 @@
 // into a WAV file (16-bit mono PCM) at --audio-rate, for testing decoders and SDR receivers; no device is opened.
 // Returns the exit status, having reported why where it could not write the file.
 int WriteAudioFile(const Settings& settings);
+
+// The header of a WAV file of `frames` 16-bit mono frames at `rate`: RIFF's, or, where the file is too large for
+// RIFF's 32-bit sizes, RF64's (EBU Tech 3306), whose ds64 chunk holds them in 64 bits.
+std::vector<char> WaveHeader(int rate, std::int64_t frames);
 
 // --list-audio: the sound devices, one a line, by the name --audio takes, with the system's description.
 void PrintAudioDevices(std::FILE* out);

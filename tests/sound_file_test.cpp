@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The code as sound in a WAV file, for every code at 48 and at 192 kHz (where the carrier itself is sent), read back
 // by the tone reader and the code's own strict decoder; the tone's frequency and the keying's depth measured on the
-// samples.
+// samples; the header's sizes where RIFF's no longer hold them.
 
 #include <gtest/gtest.h>
 
@@ -69,4 +69,26 @@ TEST(SoundFileTest, EveryCodeReadBackFromTheFileByItsDecoder) {
   }
   EXPECT_EQ(pclose(dcf77), 0);
   EXPECT_EQ(pclose(others), 0);
+}
+
+// RIFF holds a file whose size after its first 8 bytes fits 32 bits, 36 bytes of header and the samples; a larger
+// one (746 minutes at 48 kHz, a whole day at 192 kHz) is RF64.
+TEST(SoundFileTest, HeaderGivesTheSizesInRf64WhereRiffCannotHoldThem) {
+  const struct {
+    int rate;
+    std::int64_t frames;
+    const char* form;
+  } kCases[] = {{48'000, 2'147'483'629, "RIFF"},  // 36 + 2 × 2'147'483'629 bytes: 0xFFFFFFFE
+                {48'000, 2'147'483'630, "RF64"},
+                {192'000, (24 * 3600 + 1) * 192'000LL, "RF64"}};
+  for (const auto& [rate, frames, form] : kCases) {
+    SCOPED_TRACE(testing::Message() << frames << " frames at " << rate);
+    const std::vector<char> bytes = WaveHeader(rate, frames);
+    const tone_reader::WaveHeader header = tone_reader::ReadWaveHeader({bytes.data(), bytes.size()});
+    EXPECT_EQ(header.refused, "");
+    EXPECT_EQ(header.form, form);
+    EXPECT_EQ(header.rate, rate);
+    EXPECT_EQ(header.frames, static_cast<std::uint64_t>(frames));
+    EXPECT_EQ(header.dataStart, bytes.size());
+  }
 }
