@@ -289,7 +289,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       if (!platform::DevicePathFor(name.toLocal8Bit().constData(), device)) {
         return Refused(QStringLiteral("'%1' names no serial port: give %2.").arg(name, portForms));
       }
-      if (std::find(devices.begin(), devices.end(), device) != devices.end()) {
+      if (std::any_of(devices.begin(), devices.end(),
+                      [&](const std::string& named) { return platform::SamePort(named.c_str(), device); })) {
         return Refused(QStringLiteral("--port '%1': that port is named twice.").arg(name));
       }
       names.push_back(name.toLocal8Bit().toStdString());

@@ -18,4 +18,9 @@ unsigned ComPortNumber(const char* name);
 // /dev/serial/by-id/… link, stands for itself. False for any other name, and for one too long.
 bool DevicePathFor(const char* name, char (&path)[kDevicePathSize]);
 
+// Whether two devices, as DevicePathFor writes them, are one port. On Linux, two paths to the same character device,
+// such as a /dev/serial/by-id/… link and its target, by the device's numbers; otherwise, as for a port not plugged in
+// yet, which cannot be looked at, only the same path. On Windows, \\.\COMn is the one path of its port.
+bool SamePort(const char* device, const char* other);
+
 }  // namespace platform

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <cstdio>
+#include <cstring>
 
 #include "platform/port_name.h"
 
@@ -13,5 +14,7 @@ bool DevicePathFor(const char* name, char (&path)[kDevicePathSize]) {
   std::snprintf(path, sizeof path, "\\\\.\\COM%u", number);
   return true;
 }
+
+bool SamePort(const char* device, const char* other) { return std::strcmp(device, other) == 0; }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -15,6 +17,9 @@ namespace {
 using Then = CommandLine::Then;
 
 TEST(CommandLineTest, FormsAcceptedAndRefused) {
+  const QTemporaryDir links;
+  const QString link = links.filePath(QStringLiteral("port"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), link));
   const struct {
     QStringList arguments;
     Then then;
@@ -25,6 +30,10 @@ TEST(CommandLineTest, FormsAcceptedAndRefused) {
       {{"--port", "/dev/serial/by-id/usb-A-if00"}, Then::OpenWindow, "/dev/serial/by-id/usb-A-if00"},
       {{"--port", "COM2", "--port=/dev/ttyUSB0"}, Then::OpenWindow, "/dev/ttyS1 /dev/ttyUSB0"},
       {{"--port", "COM1", "--port", "/dev/ttyS0"}, Then::Exit, "--port '/dev/ttyS0': that port is named twice."},
+      {{"--port", "/dev/ttyS0", "--port", "/dev//ttyS0"},
+       Then::Exit,
+       "--port '/dev//ttyS0': that port is named twice."},
+      {{"--port", "/dev/null", "--port", link}, Then::Exit, "': that port is named twice."},
       {{"--zone", "zone.tab"}, Then::Exit, "--zone 'zone.tab': there is no such time zone;"},
       {{"--zone", ""}, Then::Exit, "--zone '': the name is empty;"},
       {{"--tone", "yes"}, Then::Exit, "--tone 'yes': give on or off."},
