@@ -3,14 +3,15 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdint>
 #include <cstring>
-#include <vector>
+#include <filesystem>
+#include <string>
 
 #include "output/keyed_tone.h"
 #include "platform/audio_device.h"
 #include "platform/local_clock.h"
 #include "platform/report.h"
+#include "timecode/text_line.h"
 
 namespace {
 
@@ -41,6 +42,46 @@ class KeyingOfTheFile : public output::KeyingSource {
 // RIFF's little-endian fields.
 void Put(std::vector<char>& bytes, std::uint64_t value, int size) {
   for (int at = 0; at < size; ++at) bytes.push_back(static_cast<char>(value >> (8 * at)));
+}
+
+// The step that failed and the system's reason, or no step; whether it left a file behind.
+struct Failure {
+  const char* step = nullptr;
+  int error = 0;
+  bool leftAFile = true;
+};
+
+Failure WriteFile(const std::string& path, const std::vector<char>& header, KeyingOfTheFile& keying,
+                  output::KeyedTone& tone) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return {.step = "opening", .error = errno, .leftAFile = false};
+  Failure failure;
+  if (std::fwrite(header.data(), 1, header.size(), file) != header.size()) failure = {"writing", errno};
+  std::vector<std::int16_t> frames(static_cast<std::size_t>(tone.Rate()));
+  for (std::int64_t second = 0; failure.step == nullptr && second < keying.Seconds(); ++second) {
+    tone.Render(frames.data(), tone.Rate(), second * kNanosPerSecond, keying);
+    if (std::fwrite(frames.data(), sizeof frames[0], frames.size(), file) != frames.size())
+      failure = {"writing", errno};
+  }
+  if (std::fclose(file) != 0 && failure.step == nullptr) failure = {"closing", errno};
+  return failure;
+}
+
+// A file cut short would claim in its header more than it holds; a device or a pipe named as the file is not the
+// program's to remove.
+void TellFailureAndRemove(const std::string& path, Failure failure) {
+  std::vector<char> text(path.size() + 256);
+  timecode::TextLine line(text.data(), text.size());
+  line.Add("%s the sound file %s failed: %s", failure.step, path.c_str(), std::strerror(failure.error));
+  std::error_code notRegular;
+  if (failure.leftAFile && std::filesystem::is_regular_file(path, notRegular)) {
+    if (std::remove(path.c_str()) == 0) {
+      line.Add("; removed it");
+    } else {
+      line.Add("; removing it failed too: %s", std::strerror(errno));
+    }
+  }
+  platform::Report(platform::Severity::Error, text.data());
 }
 
 }  // namespace
@@ -95,24 +136,14 @@ int WriteAudioFile(const Settings& settings) {
       keying.Add(code.SecondAt(clock.At(begins + second), settings.WrongParities, parityCount));
   }
 
-  std::FILE* file = std::fopen(settings.AudioFile.c_str(), "wb");
-  int error = file == nullptr ? errno : 0;
   output::KeyedTone tone(output::TimeCodeTone(code), settings.AudioRate);
-  const std::int64_t frameCount = keying.Seconds() * settings.AudioRate;
-  const std::vector<char> header = WaveHeader(settings.AudioRate, frameCount);
-  if (error == 0 && std::fwrite(header.data(), 1, header.size(), file) != header.size()) error = errno;
-  std::vector<std::int16_t> frames(static_cast<std::size_t>(settings.AudioRate));
-  for (std::int64_t second = 0; error == 0 && second < keying.Seconds(); ++second) {
-    tone.Render(frames.data(), settings.AudioRate, second * kNanosPerSecond, keying);
-    if (std::fwrite(frames.data(), sizeof frames[0], frames.size(), file) != frames.size()) error = errno;
+  const Failure failure = WriteFile(
+      settings.AudioFile, WaveHeader(settings.AudioRate, keying.Seconds() * settings.AudioRate), keying, tone);
+  if (failure.step != nullptr) {
+    TellFailureAndRemove(settings.AudioFile, failure);
+    return 1;
   }
-  if (file != nullptr && std::fclose(file) != 0 && error == 0) error = errno;
-  if (error == 0) return 0;
-  char line[512];
-  std::snprintf(line, sizeof line, "writing the sound file %s failed: %s", settings.AudioFile.c_str(),
-                std::strerror(error));
-  platform::Report(platform::Severity::Error, line);
-  return 1;
+  return 0;
 }
 
 void PrintAudioDevices(std::FILE* out) {

@@ -9,7 +9,7 @@
 
 // --audio-file: the code as sound, a number of whole minutes of it from the next minute mark after --start (or now),
 // into a WAV file (16-bit mono PCM) at --audio-rate, for testing decoders and SDR receivers; no device is opened.
-// Returns the exit status, having reported why where it could not write the file.
+// Returns the exit status, having reported why where it could not write the file, which it then removes.
 int WriteAudioFile(const Settings& settings);
 
 // The header of a WAV file of `frames` 16-bit mono frames at `rate`: RIFF's, or, where the file is too large for

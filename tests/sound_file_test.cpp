@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The code as sound in a WAV file, for every code at 48 and at 192 kHz (where the carrier itself is sent), read back
 // by the tone reader and the code's own strict decoder; the tone's frequency and the keying's depth measured on the
-// samples; the header's sizes where RIFF's no longer hold them.
+// samples; the header's sizes where RIFF's no longer hold them; a file that could not be written whole removed, and
+// why told.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -91,4 +96,36 @@ TEST(SoundFileTest, HeaderGivesTheSizesInRf64WhereRiffCannotHoldThem) {
     EXPECT_EQ(header.frames, static_cast<std::uint64_t>(frames));
     EXPECT_EQ(header.dataStart, bytes.size());
   }
+}
+
+// A file size limit fails the writes as a full disk does, EFBIG where a disk says ENOSPC, on a regular file that the
+// program must then remove.
+TEST(SoundFileTest, FileNotWrittenWholeIsRemovedAndWhyTold) {
+  const QTemporaryDir directory;
+  const struct {
+    std::string path;
+    rlim_t sizeLimit;
+    const char* step;
+    int error;
+    const char* removed;
+  } kCases[] = {{directory.filePath("full.wav").toStdString(), 65'536, "writing", EFBIG, "; removed it"},
+                {directory.filePath("missing/minute.wav").toStdString(), RLIM_INFINITY, "opening", ENOENT, ""}};
+  rlimit asBefore{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &asBefore), 0);
+  const auto exceeded = std::signal(SIGXFSZ, SIG_IGN);  // so that a write past the limit fails rather than kills
+  for (const auto& [path, sizeLimit, step, error, removed] : kCases) {
+    SCOPED_TRACE(path);
+    Settings settings;
+    settings.AudioFile = path;
+    testing::internal::CaptureStderr();
+    const rlimit limited{.rlim_cur = std::min(sizeLimit, asBefore.rlim_max), .rlim_max = asBefore.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const int status = WriteAudioFile(settings);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &asBefore), 0);
+    EXPECT_EQ(status, 1);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "velkorin: " + std::string(step) + " the sound file " + path +
+                                                          " failed: " + std::strerror(error) + removed + "\n");
+  }
+  std::signal(SIGXFSZ, exceeded);
 }
