@@ -84,6 +84,16 @@ void TellFailureAndRemove(const std::string& path, Failure failure) {
   platform::Report(platform::Severity::Error, text.data());
 }
 
+void TellWritten(const Settings& settings, const timecode::LocalTime& firstMinute, double toneHz) {
+  std::vector<char> text(settings.AudioFile.size() + 256);
+  timecode::TextLine line(text.data(), text.size());
+  line.Add("wrote %s: %s, %d minute%s from ", settings.AudioFile.c_str(), settings.Code->Title, settings.Minutes,
+           settings.Minutes == 1 ? "" : "s");
+  line.AddMinute(firstMinute);
+  line.Add(" and the second before it, %d frames a second, the tone at %.8g Hz", settings.AudioRate, toneHz);
+  platform::Report(platform::Severity::Notice, text.data());
+}
+
 }  // namespace
 
 std::vector<char> WaveHeader(int rate, std::int64_t frames) {
@@ -124,16 +134,21 @@ int WriteAudioFile(const Settings& settings) {
           ? settings.Start->time_since_epoch().count()
           : std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()).time_since_epoch().count();
   const timecode::ClockReading startedIn = clock.At(from);
-  const std::int64_t firstSecond =
+  const std::int64_t firstMinute =
       startedIn.Now.Second == 0 ? from : from - startedIn.Now.Second + startedIn.SecondsInMinute;
-  // Every second as the transmitter shapes it, from a minute mark on.
+  // Every second as the transmitter shapes it, from the last second of the minute before on: its minute mark (DCF77's
+  // second without a pulse, the others' marker before the one that begins the minute) tells a receiver where the
+  // first minute begins.
   KeyingOfTheFile keying;
   std::uint8_t parityCount = 0;
+  const auto shape = [&](std::int64_t second) {
+    keying.Add(code.SecondAt(clock.At(second), settings.WrongParities, parityCount));
+  };
+  shape(firstMinute - 1);
   for (int minute = 0; minute < settings.Minutes; ++minute) {
-    const std::int64_t begins = firstSecond + keying.Seconds();
+    const std::int64_t begins = firstMinute - 1 + keying.Seconds();
     const int length = clock.At(begins).SecondsInMinute;
-    for (int second = 0; second < length; ++second)
-      keying.Add(code.SecondAt(clock.At(begins + second), settings.WrongParities, parityCount));
+    for (int second = 0; second < length; ++second) shape(begins + second);
   }
 
   output::KeyedTone tone(output::TimeCodeTone(code), settings.AudioRate);
@@ -143,6 +158,7 @@ int WriteAudioFile(const Settings& settings) {
     TellFailureAndRemove(settings.AudioFile, failure);
     return 1;
   }
+  TellWritten(settings, clock.At(firstMinute).Now, tone.ToneHz());
   return 0;
 }
 

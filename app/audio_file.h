@@ -8,8 +8,9 @@
 #include "app/settings.h"
 
 // --audio-file: the code as sound, a number of whole minutes of it from the next minute mark after --start (or now),
-// into a WAV file (16-bit mono PCM) at --audio-rate, for testing decoders and SDR receivers; no device is opened.
-// Returns the exit status, having reported why where it could not write the file, which it then removes.
+// led in by the second before them, whose minute mark a receiver needs to find where the first minute begins; into a
+// WAV file (16-bit mono PCM) at --audio-rate, for testing decoders and SDR receivers; no device is opened.
+// Returns the exit status, having said what it wrote, or why it could not write the file, which it then removes.
 int WriteAudioFile(const Settings& settings);
 
 // The header of a WAV file of `frames` 16-bit mono frames at `rate`: RIFF's, or, where the file is too large for
