@@ -181,10 +181,13 @@ void TForm1::SecondBegun(const output::BegunSecond& second) {
   ShowClockSync(second);
 }
 
+// The clock's state, and while a minute is not sent whole, why.
 void TForm1::ShowClockSync(const output::BegunSecond& second) {
-  const ShownSync shown{second.Sync.sync, (second.Sync.estimatedError.count() + 50) / 100, second.NextHeld};
+  const ShownSync shown{second.Sync.sync, (second.Sync.estimatedError.count() + 50) / 100, second.NextHeld,
+                        second.Spoiled != nullptr};
   if (shown == shownSync_) return;
   shownSync_ = shown;
-  const QString text = chosenStartLine_ + QString::fromStdString(ClockSyncText(second.Sync, second.NextHeld));
+  QString text = chosenStartLine_ + QString::fromStdString(ClockSyncText(second.Sync, second.NextHeld));
+  if (second.Spoiled != nullptr) text += QStringLiteral("\nNothing more is sent in this minute: ") + second.Spoiled;
   for (QLabel* shownOn : {Label1, Label2, Image1}) shownOn->setToolTip(text);
 }

@@ -71,6 +71,7 @@ class TForm1 : public QWidget, public Ui::TForm1, public Host, public output::Ou
     platform::ClockSync sync;
     std::int64_t estimatedErrorTenthsOfMs;
     bool holding;
+    bool spoiled;
     bool operator==(const ShownSync&) const = default;
   };
   std::optional<ShownSync> shownSync_;

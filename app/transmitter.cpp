@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/transmitter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -9,6 +10,9 @@
 #include "platform/service.h"
 
 namespace {
+
+constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
+constexpr std::int64_t kNanosPerTick = kNanosPerSecond / timecode::kTicksPerSecond;
 
 // The sound: the time code on the device --audio names, or else the beep on the system's default device, which plays
 // only while the Beep box is checked.
@@ -27,9 +31,10 @@ Transmitter::Transmitter(const Settings& settings, platform::LocalClock& clock, 
       report_(std::move(report)),
       engine_(*settings.Code),
       gate_(settings.RequireSync),
+      guard_(settings.Code->LateEdgeMs),
       portNames_(settings.PortNames),
       lines_(switches_, report_),
-      status_(lines_, platform::AliveInterval()) {
+      status_(*settings.Code, lines_, platform::AliveInterval()) {
   switches_.Tone = settings.Tone;
   switches_.InvertOutput = settings.InvertOutput;
   switches_.WrongParities = settings.WrongParities;
@@ -64,23 +69,44 @@ std::vector<std::string> Transmitter::OpenPorts(bool waitForThem) {
 void Transmitter::TimerTick() {
   // One clock reading per tick, so that the time shown and the time sent never straddle a midnight.
   const timecode::ClockReading reading = clock_.Read();
+  guard_.CheckClock(reading);
   const timecode::Tick tick = engine_.TimerTick(reading, switches_.WrongParities.load(std::memory_order_relaxed));
   if (tick.NewSecond) {
+    guard_.NewSecond(reading);
     for (output::Output* output : outputs_) output->NewSecond(engine_.CurrentTime());
   }
   // The gate is asked as a pulse begins, so that one already running when it closes runs its course: a bit cut short
-  // would be read as another bit.
+  // would be read as another bit. A spoiled minute has nothing more sent, the pulse under way included.
   if (tick.Reduced && !pulseOn_) pulseHeldBack_ = gate_.Holding();
+  pulseHeldBack_ = pulseHeldBack_ || guard_.Spoiled();
   pulseOn_ = tick.Reduced;
   const bool on = tick.Reduced && !pulseHeldBack_;
   for (output::Output* output : outputs_) output->SetPulse(on);
+  // When an edge went out, by the clock read once the lines have changed, against the grid point it was due at; a
+  // pulse that ran on into a second that begins with one has lost the edge between them, due at the second's start.
+  const bool edgeLost = tick.NewSecond && tick.ChangedAt < 0 && tick.Reduced;
+  if ((tick.ChangedAt >= 0 || edgeLost) && !pulseHeldBack_) {
+    const std::int64_t secondBegan = reading.WallNanos - reading.WallNanos % kNanosPerSecond;
+    const std::int64_t due = secondBegan + std::max(tick.ChangedAt, 0) * kNanosPerTick;
+    guard_.CheckEdge(tick.Reduced, due, clock_.WallNanos(), reading);
+  }
+  if (guard_.TakeNews()) Spoiled();
   if (tick.NewSecond) SecondBegun(reading);
+}
+
+// Told once: the lines go idle at once, the sound no later than its next tick period.
+void Transmitter::Spoiled() {
+  char line[224];
+  std::snprintf(line, sizeof line, "nothing more is sent in this minute: %s; sending again from the next minute mark",
+                guard_.Why());
+  report_(platform::Severity::Warning, line);
+  for (output::Output* output : outputs_) output->MinuteSpoiled(guard_.Why());
 }
 
 // Once the new second's pulse has begun, so that nothing here delays it: the clock's synchronisation read and told to
 // the gate, and the next second shaped for the outputs that send ahead of time.
 void Transmitter::SecondBegun(const timecode::ClockReading& reading) {
-  const bool sent = !gate_.Holding();
+  const bool sent = !gate_.Holding() && !guard_.Spoiled();
   const platform::ClockSyncState sync = clock_.Synchronisation();
   gate_.Tell(sync.sync == platform::ClockSync::Synchronised, reading.Now.Second);
   if (!syncKnown_ || sync.sync != lastSync_) {
@@ -90,7 +116,8 @@ void Transmitter::SecondBegun(const timecode::ClockReading& reading) {
             ClockSyncReport(sync, gate_.Holding()).c_str());
   }
 
-  // The next second's reading: the same minute one second on, or the next minute's first second.
+  // The next second's reading: the same minute one second on, or the next minute's first second. It begins a second
+  // after this one on the steady clock, however the wall clock shows it: at the kernel's leap second, 23:59:59 again.
   const std::int64_t second = reading.TickCount / timecode::kTicksPerSecond;
   timecode::ClockReading next = reading;
   if (reading.Now.Second + 1 < reading.SecondsInMinute) {
@@ -103,13 +130,15 @@ void Transmitter::SecondBegun(const timecode::ClockReading& reading) {
   const timecode::SecondPattern ahead =
       engine_.Code().SecondAt(next, switches_.WrongParities.load(std::memory_order_relaxed), parityCount);
 
-  const output::BegunSecond begun{.Reading = reading,
-                                  .Time = engine_.CurrentTime(),
-                                  .Pattern = engine_.Pattern(),
-                                  .Sent = sent,
-                                  .Next = ahead,
-                                  .NextHeld = gate_.Holding(),
-                                  .NextWallSecond = second + 1 - clock_.OffsetSeconds(),
-                                  .Sync = sync};
+  const output::BegunSecond begun{
+      .Reading = reading,
+      .Time = engine_.CurrentTime(),
+      .Pattern = engine_.Pattern(),
+      .Sent = sent,
+      .Spoiled = guard_.Spoiled() ? guard_.Why() : nullptr,
+      .Next = ahead,
+      .NextHeld = gate_.Holding() || guard_.HoldsBack(next),
+      .NextSteadyNanos = reading.SteadyNanos - reading.WallNanos % kNanosPerSecond + kNanosPerSecond,
+      .Sync = sync};
   for (output::Output* output : outputs_) output->SecondBegun(begun);
 }

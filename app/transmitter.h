@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/minute_guard.h"
 #include "app/settings.h"
 #include "app/sync_gate.h"
 #include "output/frame_lines.h"
@@ -16,9 +17,10 @@
 #include "platform/report.h"
 #include "timecode/tick_engine.h"
 
-// One transmission: the code and its switches, the engine's counters, the synchronisation gate and the outputs,
-// built from the settings. Each tick it reads its clock, lets the engine count, decides whether the pulse goes out,
-// and tells every output; it keeps no state anywhere else, so that transmitters can run side by side.
+// One transmission: the code and its switches, the engine's counters, the synchronisation gate, the guard against a
+// minute that cannot be sent right, and the outputs, built from the settings. Each tick it reads its clock, lets the
+// engine count, decides whether the pulse goes out, tells every output, and checks when the lines' edges went out; it
+// keeps no state anywhere else, so that transmitters can run side by side.
 class Transmitter {
  public:
   // `host` is the host's own output, the window's display and lamp, or nullptr; it is told first, as the lamp is lit
@@ -45,12 +47,14 @@ class Transmitter {
 
  private:
   void SecondBegun(const timecode::ClockReading& reading);
+  void Spoiled();
 
   platform::LocalClock& clock_;
   platform::Reporter report_;
   timecode::TickEngine engine_;
   output::Switches switches_;
   SyncGate gate_;
+  MinuteGuard guard_;
   std::vector<std::string> portNames_;
   bool pulseOn_ = false;
   bool pulseHeldBack_ = false;  // the gate was closed as the running pulse began

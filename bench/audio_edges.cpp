@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Where the time code's keying edges leave a sound device against the PC clock's second edges, by the device's own
+// Where the time code's keying edges leave a sound device against the second edges they belong to, by the device's own
 // timestamps: the sound thread's work is run as the program runs it, fed a second ahead, and for every stretch of
 // frames it writes, the device's report of when that stretch leaves is held against where the player put it.
 //   build/bench/audio_edges [device] [seconds]      # default, 60
@@ -13,16 +13,14 @@
 
 #include "output/keying_slots.h"
 #include "output/sound_player.h"
+#include "platform/steady_clock.h"
 #include "timecode/codes.h"
 
 namespace {
 
 constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
 
-std::int64_t WallClockNanos() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
+
 
 double Percentile(std::vector<double> values, double share) {
   std::sort(values.begin(), values.end());
@@ -43,18 +41,19 @@ int main(int argc, char** argv) {
                              });
   std::vector<double> deviations;  // milliseconds
   // The first second is left out: the device's reports settle once it plays.
-  const std::int64_t settled = WallClockNanos() + kNanosPerSecond, end = settled + seconds * kNanosPerSecond;
+  const std::int64_t settled = platform::SteadyNanos() + kNanosPerSecond, end = settled + seconds * kNanosPerSecond;
   std::int64_t fed = 0;
-  while (WallClockNanos() < end) {
+  while (platform::SteadyNanos() < end) {
     // As the tick thread does: each second's keying, a DCF77 1-bit, told the second before.
-    const std::int64_t next = WallClockNanos() / kNanosPerSecond + 1;
+    const std::int64_t next = platform::SteadyNanos() / kNanosPerSecond + 1;
     for (; fed <= next; fed = fed == 0 ? next : fed + 1) {
       output::SecondKeying keying;
       keying.pattern.Reduce(0, 21);
-      slots.Feed(fed == 0 ? next : fed, keying);
+      keying.startNanos = (fed == 0 ? next : fed) * kNanosPerSecond;
+      slots.Feed(keying);
     }
     player.PlayOnce();
-    if (WallClockNanos() > settled) deviations.push_back(static_cast<double>(player.LastDeviationNanos()) / 1e6);
+    if (platform::SteadyNanos() > settled) deviations.push_back(static_cast<double>(player.LastDeviationNanos()) / 1e6);
   }
   std::vector<double> sizes(deviations.size());
   std::transform(deviations.begin(), deviations.end(), sizes.begin(), [](double ms) { return std::abs(ms); });

@@ -29,15 +29,16 @@ std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
 KeyedTone::KeyedTone(const ToneKeying& keying, int rate)
     : toneHz_(ToneFor(keying.frequencyHz, rate)), levels_(keying), rate_(rate) {}
 
-double KeyedTone::Level(std::int64_t unixNanos, KeyingSource& source) {
-  const std::int64_t second = FloorDiv(unixNanos, kNanosPerSecond);
-  if (second != knownSecond_) {
-    knownSecond_ = second;
-    keyingKnown_ = source.KeyingFor(second, keying_);
+// Looked up afresh every tick period, so that a second told again (held back after all) or one that begins early (the
+// wall clock set forward) takes over within a tick.
+double KeyedTone::Level(std::int64_t nanos, KeyingSource& source) {
+  const std::int64_t period = FloorDiv(nanos, kNanosPerTick);
+  if (period != lookedUpIn_) {
+    lookedUpIn_ = period;
+    keyingKnown_ = source.KeyingAt(nanos, keying_);
   }
-  if (!keyingKnown_) return levels_.full;
-  if (keying_.silent) return 0;
-  const auto tick = static_cast<int>((unixNanos - second * kNanosPerSecond) / kNanosPerTick);
+  if (!keyingKnown_ || keying_.held) return levels_.full;
+  const auto tick = static_cast<int>((nanos - keying_.startNanos) / kNanosPerTick);
   return keying_.pattern.Reduced(tick) ? levels_.reduced : levels_.full;
 }
 

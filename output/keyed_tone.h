@@ -11,17 +11,20 @@
 
 namespace output {
 
-// What one second of the wall clock carries: its pattern, or nothing at all while the pulses are held back.
+// What one second carries, from when it starts on the sound's timeline: its pattern, or no pulse at all while the
+// pulses are held back, as a receiver hears a lost signal.
 struct SecondKeying {
+  std::int64_t startNanos = 0;
   timecode::SecondPattern pattern;
-  bool silent = false;
+  bool held = false;
 };
 
-// Where the keying of each wall-clock second comes from.
+// Where the keying of each second comes from.
 class KeyingSource {
  public:
-  // False for a second it does not know, which sounds as between the pulses.
-  virtual bool KeyingFor(std::int64_t unixSecond, SecondKeying& keying) = 0;
+  // The second that `nanos` falls in, on the sound's timeline: the last that began at or before it, if it is not over;
+  // false where no second is known, which sounds as between the pulses.
+  virtual bool KeyingAt(std::int64_t nanos, SecondKeying& keying) = 0;
 
  protected:
   ~KeyingSource() = default;
@@ -49,7 +52,7 @@ class KeyedTone {
   double ToneHz() const { return toneHz_; }
   int Rate() const { return rate_; }
 
-  // Fills `count` frames, the first of which leaves the device at firstFrameNanos (wall clock, since the Unix epoch).
+  // Fills `count` frames, the first of which leaves the device at firstFrameNanos, on the keying source's timeline.
   // The amplitude follows the keying of each tick period, moving from one level to the next over a millisecond from
   // the period's start, so that the keying does not splatter; the tone's phase runs on unbroken.
   void Render(std::int16_t* frames, int count, std::int64_t firstFrameNanos, KeyingSource& source);
@@ -62,7 +65,7 @@ class KeyedTone {
   int rate_;
   double phase_ = 0;      // of the tone, in turns
   double envelope_ = -1;  // the amplitude now, 0 to 1; before the first frame none, and the first takes its level
-  std::int64_t knownSecond_ = INT64_MIN;
+  std::int64_t lookedUpIn_ = INT64_MIN;  // the tick period the second was last looked up in
   SecondKeying keying_;
   bool keyingKnown_ = false;
 };

@@ -28,11 +28,12 @@ struct BegunSecond {
   const timecode::TimeSample& Time;       // the time shown
   const timecode::SecondPattern& Pattern;
   bool Sent;  // false when the pulses are held back, as the gate holds them while the clock is not synchronised
-  // The next second's pattern as the code gives it now, for an output that must send ahead of time; whether the
-  // gate holds that second back; and which second of the wall clock, since the Unix epoch, it is.
+  const char* Spoiled;  // why nothing more is sent in this minute, or nullptr
+  // The next second's pattern as the code gives it now, for an output that must send ahead of time; whether it is
+  // held back; and when it begins on the steady clock (platform/steady_clock.h).
   const timecode::SecondPattern& Next;
   bool NextHeld;
-  std::int64_t NextWallSecond;
+  std::int64_t NextSteadyNanos;
   platform::ClockSyncState Sync;  // the PC clock's, read as the second began
 };
 
@@ -47,6 +48,8 @@ class Output {
   virtual void SetPulse(bool on) { (void)on; }
   // The tick that began a second, once every output's pulse is set: the rest of what is done once a second.
   virtual void SecondBegun(const BegunSecond& second) { (void)second; }
+  // Nothing more is sent in this minute, for the reason given: what is already on its way is held back.
+  virtual void MinuteSpoiled(const char* why) { (void)why; }
 };
 
 }  // namespace output

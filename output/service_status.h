@@ -14,12 +14,13 @@ namespace output {
 class ServiceStatus : public Output {
  public:
   // `aliveInterval`: how often the manager wants to hear it, zero if it does not.
-  ServiceStatus(const SerialLines& lines, std::chrono::microseconds aliveInterval);
+  ServiceStatus(const timecode::TimeCode& code, const SerialLines& lines, std::chrono::microseconds aliveInterval);
 
   void SetPulse(bool on) override;
   void SecondBegun(const BegunSecond& second) override;
 
  private:
+  const timecode::TimeCode& code_;
   const SerialLines& lines_;
   int ticksPerAliveSign_;  // 0: none wanted
   int ticksSinceAliveSign_ = 0;

@@ -2,41 +2,90 @@
 #include "output/sound_output.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
 #include <utility>
 
 namespace output {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 // How often a sound switched off looks whether it is wanted again: soon enough that the beep follows its box.
-constexpr std::chrono::milliseconds kIdleLook{50};
+constexpr auto kIdleLook = 50ms;
+// How long the end waits for the sound thread: more than any of its own waits on the device, and well within the
+// two seconds a stop request may take.
+constexpr auto kStopWait = 1s;
 
 }  // namespace
 
-SoundOutput::SoundOutput(SoundSettings settings, const std::atomic<bool>* playing, platform::Reporter report)
-    : player_(std::move(settings), slots_, std::move(report)), playing_(playing), thread_([this] { Run(); }) {}
+struct SoundOutput::Shared {
+  Shared(SoundSettings settings, const platform::Reporter& report)
+      : device(settings.device), report(report), player(std::move(settings), slots, report) {}
 
-SoundOutput::~SoundOutput() {
-  stopping_.store(true);
-  thread_.join();
-}
+  std::string device;
+  platform::Reporter report;
+  KeyingSlots slots;
+  SoundPlayer player;
+  std::atomic<bool> fed{false};  // the first second has been told: until then no device is opened
+  std::atomic<bool> stopping{false};
+  std::mutex lock;
+  std::condition_variable ended;
+  bool finished = false;  // under lock
+};
 
-void SoundOutput::Run() {
-  while (!stopping_.load()) {
-    if (playing_ == nullptr || playing_->load()) {
-      player_.PlayOnce();
+SoundOutput::SoundOutput(SoundSettings settings, const std::atomic<bool>* playing, const platform::Reporter& report)
+    : shared_(std::make_shared<Shared>(std::move(settings), report)),
+      thread_(Run, shared_, playing) {}
+
+// Once stopping, the thread reads nothing but what it shares with this object, so it may outlive the transmitter.
+void SoundOutput::Run(const std::shared_ptr<Shared>& shared, const std::atomic<bool>* playing) {
+  while (!shared->stopping.load()) {
+    if (shared->fed.load() && (playing == nullptr || playing->load())) {
+      shared->player.PlayOnce();
     } else {
-      player_.Close();
+      shared->player.Close();
       std::this_thread::sleep_for(kIdleLook);
     }
   }
-  player_.Close();
+  shared->player.Close();
+  const std::lock_guard<std::mutex> hold(shared->lock);
+  shared->finished = true;
+  shared->ended.notify_all();
+}
+
+SoundOutput::~SoundOutput() {
+  shared_->stopping.store(true);
+  std::unique_lock<std::mutex> hold(shared_->lock);
+  if (shared_->ended.wait_for(hold, kStopWait, [this] { return shared_->finished; })) {
+    hold.unlock();
+    thread_.join();
+    return;
+  }
+  hold.unlock();
+  char line[320];
+  std::snprintf(line, sizeof line, "the sound device %s does not answer; the program ends without it",
+                shared_->device.c_str());
+  shared_->report(platform::Severity::Warning, line);
+  thread_.detach();
 }
 
 // Told a second ahead, after the gate has heard of this one: the sound leaves the device some tens of milliseconds
 // after it is made.
 void SoundOutput::SecondBegun(const BegunSecond& second) {
-  slots_.Feed(second.NextWallSecond, {.pattern = second.Next, .silent = second.NextHeld});
+  current_ = next_;
+  next_ = {.startNanos = second.NextSteadyNanos, .pattern = second.Next, .held = second.NextHeld};
+  shared_->slots.Feed(next_);
+  shared_->fed.store(true);
+}
+
+void SoundOutput::MinuteSpoiled(const char*) {
+  for (SecondKeying* keying : {&current_, &next_}) {
+    keying->held = true;
+    shared_->slots.Feed(*keying);
+  }
 }
 
 }  // namespace output

@@ -6,6 +6,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/steady_clock.h"
+
 namespace output {
 
 namespace {
@@ -95,9 +97,7 @@ void SoundPlayer::PlayOnce() {
   }
   // A device that keeps nothing queued, as ALSA's null device plays nothing, would take frames as fast as they are
   // made: it is given them no faster than the clock runs.
-  const std::int64_t wallClock =
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-  if (reported < wallClock + kNanosPerMillisecond)
+  if (reported < platform::SteadyNanos() + kNanosPerMillisecond)
     std::this_thread::sleep_for(std::chrono::milliseconds(kChunkMilliseconds));
   const std::int64_t off = reported - nextFrameNanos_;
   deviation_ = nextFrameNanos_ == 0 ? 0 : off;

@@ -11,7 +11,7 @@
 #include "platform/report.h"
 
 // The sound thread's work, one stretch of frames at a time: each second's keying played from the second's edge on the
-// wall clock, by the device's own report of when the frames it is given will leave it. A dropout (the device running
+// steady clock, by the device's own report of when the frames it is given will leave it. A dropout (the device running
 // dry, taken by another program, unplugged) is reported once; the stream goes on from the next frames, and a device
 // that went away is tried again every second.
 

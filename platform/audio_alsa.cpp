@@ -23,6 +23,8 @@ namespace {
 constexpr unsigned kChannels = 2;
 constexpr unsigned kBufferMicroseconds = 40'000, kPeriodMicroseconds = 10'000;
 constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
+// The device takes a period's frames every 10 ms: one that has taken none for this long has stopped.
+constexpr int kLongestWaitMilliseconds = 500;
 
 // ALSA's own messages on standard error, every second while a device is missing, would only repeat what the program
 // reports once.
@@ -51,12 +53,12 @@ int Configure(snd_pcm_t* pcm, unsigned& rate) {
   if (result >= 0) result = snd_pcm_hw_params_set_period_time_near(pcm, hardware, &period, nullptr);
   if (result >= 0) result = snd_pcm_hw_params(pcm, hardware);
   if (result < 0) return result;
-  // Timestamps on the wall clock, so that the delay reported is anchored to the clock the second edges are on.
+  // Timestamps on the steady clock, which the keying of the seconds is put on.
   snd_pcm_sw_params_t* software = nullptr;
   snd_pcm_sw_params_alloca(&software);
   result = snd_pcm_sw_params_current(pcm, software);
   if (result >= 0) result = snd_pcm_sw_params_set_tstamp_mode(pcm, software, SND_PCM_TSTAMP_ENABLE);
-  if (result >= 0) result = snd_pcm_sw_params_set_tstamp_type(pcm, software, SND_PCM_TSTAMP_TYPE_GETTIMEOFDAY);
+  if (result >= 0) result = snd_pcm_sw_params_set_tstamp_type(pcm, software, SND_PCM_TSTAMP_TYPE_MONOTONIC);
   if (result >= 0) result = snd_pcm_sw_params(pcm, software);
   return result;
 }
@@ -88,7 +90,8 @@ AudioOpening OpenAudio(const char* name, int rate) {
   static const int silenced = Silenced();
   (void)silenced;
   snd_pcm_t* pcm = nullptr;
-  int result = snd_pcm_open(&pcm, name, SND_PCM_STREAM_PLAYBACK, 0);
+  // Non-blocking, so that every wait on the device has a deadline: one that stalls is told, and never holds up the end.
+  int result = snd_pcm_open(&pcm, name, SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
   auto granted = static_cast<unsigned>(rate);
   if (result >= 0) result = Configure(pcm, granted);
   if (result < 0) {
@@ -98,7 +101,7 @@ AudioOpening OpenAudio(const char* name, int rate) {
   return {.device = new AudioDevice{pcm, static_cast<int>(granted), {}}, .rate = static_cast<int>(granted)};
 }
 
-AudioResult NextFrameTime(AudioDevice* device, std::int64_t& unixNanos, SystemError& error) {
+AudioResult NextFrameTime(AudioDevice* device, std::int64_t& steadyNanos, SystemError& error) {
   snd_pcm_status_t* status = nullptr;
   snd_pcm_status_alloca(&status);
   const int result = snd_pcm_status(device->pcm, status);
@@ -110,9 +113,9 @@ AudioResult NextFrameTime(AudioDevice* device, std::int64_t& unixNanos, SystemEr
   snd_htimestamp_t reported{};
   snd_pcm_status_get_htstamp(status, &reported);
   // Before it starts playing the device has no report of its own: what is queued then leaves from now on.
-  if (reported.tv_sec == 0 && reported.tv_nsec == 0) clock_gettime(CLOCK_REALTIME, &reported);
-  unixNanos = reported.tv_sec * kNanosPerSecond + reported.tv_nsec +
-              snd_pcm_status_get_delay(status) * kNanosPerSecond / device->rate;
+  if (reported.tv_sec == 0 && reported.tv_nsec == 0) clock_gettime(CLOCK_MONOTONIC, &reported);
+  steadyNanos = reported.tv_sec * kNanosPerSecond + reported.tv_nsec +
+                snd_pcm_status_get_delay(status) * kNanosPerSecond / device->rate;
   return AudioResult::Done;
 }
 
@@ -124,6 +127,13 @@ AudioResult WriteAudio(AudioDevice* device, const std::int16_t* frames, int coun
   for (int written = 0; written < count;) {
     const snd_pcm_sframes_t result =
         snd_pcm_writei(device->pcm, &device->stereo[static_cast<std::size_t>(written) * kChannels], count - written);
+    if (result == -EAGAIN) {
+      // A device that takes nothing for this long has stalled.
+      const int ready = snd_pcm_wait(device->pcm, kLongestWaitMilliseconds);
+      if (ready > 0) continue;
+      error = ready == 0 ? ETIMEDOUT : static_cast<SystemError>(-ready);
+      return ready == 0 ? AudioResult::Failed : Outcome(ready);
+    }
     if (result < 0) {
       error = static_cast<SystemError>(-result);
       return Outcome(static_cast<int>(result));
@@ -135,7 +145,9 @@ AudioResult WriteAudio(AudioDevice* device, const std::int16_t* frames, int coun
 
 void RestartAudio(AudioDevice* device) { snd_pcm_prepare(device->pcm); }
 
+// Dropped rather than drained: what is queued is at most a buffer's worth, and draining would wait for it.
 void CloseAudio(AudioDevice* device) {
+  snd_pcm_drop(device->pcm);
   snd_pcm_close(device->pcm);
   delete device;
 }

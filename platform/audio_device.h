@@ -36,9 +36,10 @@ enum class AudioResult { Done, Underrun, Gone, Failed };
 // milliseconds.
 AudioOpening OpenAudio(const char* name, int rate);
 
-// When the next frame written will leave the device, in nanoseconds of the wall clock since the Unix epoch: the
-// moment of the device's last report plus the delay it reported then. Underrun if it ran dry, Gone if it went away.
-AudioResult NextFrameTime(AudioDevice* device, std::int64_t& unixNanos, SystemError& error);
+// When the next frame written will leave the device, in nanoseconds of the steady clock (platform/steady_clock.h):
+// the moment of the device's last report plus the delay it reported then. Underrun if it ran dry, Gone if it went
+// away.
+AudioResult NextFrameTime(AudioDevice* device, std::int64_t& steadyNanos, SystemError& error);
 
 // Writes all the frames, waiting for room as the device plays them.
 AudioResult WriteAudio(AudioDevice* device, const std::int16_t* frames, int count, SystemError& error);

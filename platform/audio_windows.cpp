@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "platform/audio_device.h"
+#include "platform/steady_clock.h"
 
 // The sound device through WASAPI, the system's sound engine, which every output of the machine goes through.
 // - Shared mode: the device stays the other programs' too, as a desktop's sound does on Linux; exclusive mode would
@@ -25,11 +26,10 @@
 //   48 kHz, which small speakers still play); lowered, it would be filtered away (the carrier itself, played at
 //   192 kHz, has nothing left at 48 kHz). So above the mix rate the mix rate is granted, and the tone chosen for it.
 // - When a frame leaves, by the engine's own clock: IAudioClock gives the stream's position at the speakers and the
-//   performance counter's reading when it was taken. Frames written and not yet played are the queue, and the next
-//   frame written leaves the queue's length after that reading. The counter is turned into the wall clock by reading
-//   both together at each call, the wall clock between two readings of the counter (GetSystemTimePreciseAsFileTime
-//   comes from the same counter, so the two keep step). The position already counts the engine's and the device's
-//   delay, so nothing is added for them. Before the stream starts there is no report: what is queued leaves from now.
+//   performance counter's reading when it was taken, which is the program's steady clock. Frames written and not yet
+//   played are the queue, and the next frame written leaves the queue's length after that reading. The position
+//   already counts the engine's and the device's delay, so nothing is added for them. Before the stream starts there
+//   is no report: what is queued leaves from now.
 // - A buffer of 40 ms, filled whenever the engine signals that it has taken a period's frames, on a thread raised as
 //   a sound thread (MMCSS), so that a busy machine does not starve it.
 // - COM is entered by each opening, on the sound thread that opens and writes, and left by its close; the list
@@ -60,7 +60,6 @@ class Com {
 constexpr WORD kChannels = 2, kBytesPerFrame = kChannels * sizeof(std::int16_t);
 constexpr REFERENCE_TIME kBufferSteps = 400'000;  // 40 ms in the 100 ns steps of WASAPI and the file time
 constexpr std::int64_t kStepsPerSecond = 10'000'000, kNanosPerSecond = 1'000'000'000;
-constexpr std::int64_t kFileStepsAtUnixEpoch = 116'444'736'000'000'000;  // 1970 counted from 1601
 // The engine takes frames every 10 ms: one that has taken none for this long has stopped.
 constexpr DWORD kLongestWaitMilliseconds = 1'000;
 
@@ -155,25 +154,6 @@ AudioResult Failure(HRESULT result, SystemError& error) {
     case E_ACCESSDENIED: return AudioResult::Gone;
     default: return AudioResult::Failed;
   }
-}
-
-// The performance counter in the 100 ns steps the audio clock reports it in, and the wall clock at the same moment.
-struct BothClocks {
-  std::int64_t counterSteps;
-  std::int64_t unixNanos;
-};
-
-BothClocks ReadBothClocks() {
-  LARGE_INTEGER frequency{}, before{}, after{};
-  FILETIME wall{};
-  ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&before);
-  ::GetSystemTimePreciseAsFileTime(&wall);
-  ::QueryPerformanceCounter(&after);
-  const auto counter = static_cast<std::uint64_t>(before.QuadPart + (after.QuadPart - before.QuadPart) / 2);
-  const std::int64_t fileSteps = (static_cast<std::int64_t>(wall.dwHighDateTime) << 32) | wall.dwLowDateTime;
-  return {Scaled(counter, kStepsPerSecond, static_cast<std::uint64_t>(frequency.QuadPart)),
-          (fileSteps - kFileStepsAtUnixEpoch) * (kNanosPerSecond / kStepsPerSecond)};
 }
 
 }  // namespace
@@ -276,9 +256,8 @@ AudioOpening OpenAudio(const char* name, int rate) {
   return {.device = device, .rate = device->rate};
 }
 
-AudioResult NextFrameTime(AudioDevice* device, std::int64_t& unixNanos, SystemError& error) {
-  const BothClocks now = ReadBothClocks();
-  std::int64_t reportSteps = now.counterSteps;
+AudioResult NextFrameTime(AudioDevice* device, std::int64_t& steadyNanos, SystemError& error) {
+  std::int64_t reported = SteadyNanos();
   std::int64_t queued = static_cast<std::int64_t>(device->written);
   if (device->started) {
     UINT32 padding = 0;
@@ -292,10 +271,10 @@ AudioResult NextFrameTime(AudioDevice* device, std::int64_t& unixNanos, SystemEr
       error = ERROR_NO_MORE_ITEMS;
       return AudioResult::Underrun;
     }
-    if (positionSteps != 0) reportSteps = static_cast<std::int64_t>(positionSteps);
+    // The position's moment is the performance counter's, in 100 ns steps.
+    if (positionSteps != 0) reported = static_cast<std::int64_t>(positionSteps) * (kNanosPerSecond / kStepsPerSecond);
   }
-  unixNanos = now.unixNanos + (reportSteps - now.counterSteps) * (kNanosPerSecond / kStepsPerSecond) +
-              queued * kNanosPerSecond / device->rate;
+  steadyNanos = reported + queued * kNanosPerSecond / device->rate;
   return AudioResult::Done;
 }
 

@@ -21,7 +21,7 @@ struct KernelLeap {
 #ifdef __linux__
 // The kernel's answer to ntp_adjtime as a leap second: its clock state and status flags. The state says what the
 // kernel will do at the end of the UTC day (TIME_INS, TIME_DEL) or is doing (TIME_OOP); STA_INS and STA_DEL, set
-// by the daemon, become that state within a second.
+// by the daemon, become that state within a second, unless the clock is marked unsynchronised (TIME_ERROR).
 KernelLeap KernelLeapFrom(int clockState, int status);
 #endif
 
@@ -45,6 +45,10 @@ class LocalClock {
   // The clock now, read once, moved by the offset. On Linux the kernel's leap second is taken into account, unless a
   // chosen time is sent.
   virtual timecode::ClockReading Read();
+
+  // The wall clock now, moved by the offset, in nanoseconds since the Unix epoch: read just after a line change, to
+  // know when it went out.
+  virtual std::int64_t WallNanos();
 
   // Whether the clock is kept in step with a reference, as the system says now.
   virtual ClockSyncState Synchronisation() { return ReadClockSync(); }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/local_clock.h"
+#include "platform/steady_clock.h"
 #include "platform/zone.h"
 #include "timecode/time_code.h"
 
@@ -16,7 +17,10 @@ namespace platform {
 
 namespace {
 
-constexpr long kNanosPerTick = 1'000'000'000 / timecode::kTicksPerSecond;
+constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
+constexpr long kNanosPerTick = kNanosPerSecond / timecode::kTicksPerSecond;
+constexpr int kReadAttempts = 3;
+constexpr std::int64_t kReadSpread = 20'000;  // ns
 
 std::int64_t CivilSeconds(const tm& utc) {
   using namespace std::chrono;
@@ -35,10 +39,13 @@ bool LooksLikeZoneName(const char* name) {
 
 }  // namespace
 
+// The flags say it whatever the state, TIME_ERROR (the clock marked unsynchronised) included, except after the leap
+// second, in TIME_WAIT, until the daemon clears them.
 KernelLeap KernelLeapFrom(int clockState, int status) {
   if (clockState == TIME_OOP) return {.pending = 1, .inserting = true};
-  if (clockState == TIME_INS || (clockState == TIME_OK && (status & STA_INS))) return {.pending = 1};
-  if (clockState == TIME_DEL || (clockState == TIME_OK && (status & STA_DEL))) return {.pending = -1};
+  const bool flagged = clockState != TIME_WAIT && clockState >= 0;
+  if (clockState == TIME_INS || (flagged && (status & STA_INS))) return {.pending = 1};
+  if (clockState == TIME_DEL || (flagged && (status & STA_DEL))) return {.pending = -1};
   return {};
 }
 
@@ -111,8 +118,17 @@ std::int64_t SecondsToCountedLeapSecond(std::int64_t mark) {
 }
 
 timecode::ClockReading LocalClock::Read() {
+  // The wall clock between two readings of the steady clock, taken again where something came between them, so that
+  // the two are read at one moment to within a few microseconds.
   timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
+  std::int64_t steady = 0;
+  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    const std::int64_t before = SteadyNanos();
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t after = SteadyNanos();
+    steady = before + (after - before) / 2;
+    if (after - before < kReadSpread) break;
+  }
   // Read once a second, and again when the clock goes back within a second: that is how the kernel inserts a leap
   // second, and then it says so. One call a second, on the tick that begins it, is all it costs. A chosen time is not
   // the one the kernel's leap second belongs to.
@@ -125,7 +141,15 @@ timecode::ClockReading LocalClock::Read() {
   nanosLastRead_ = now.tv_nsec;
   timecode::ClockReading reading = At(now.tv_sec + offsetSeconds_, offsetSeconds_ == 0 ? kernelLeap_ : KernelLeap{});
   reading.TickCount += now.tv_nsec / kNanosPerTick;
+  reading.WallNanos = (now.tv_sec + offsetSeconds_) * kNanosPerSecond + now.tv_nsec;
+  reading.SteadyNanos = steady;
   return reading;
+}
+
+std::int64_t LocalClock::WallNanos() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return (now.tv_sec + offsetSeconds_) * kNanosPerSecond + now.tv_nsec;
 }
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/local_clock.h"
+#include "platform/steady_clock.h"
 #include "platform/zone.h"
 #include "timecode/time_code.h"
 
@@ -19,6 +20,9 @@ namespace {
 constexpr std::int64_t kStepsPerSecond = 10'000'000;
 constexpr std::int64_t kStepsPerTick = kStepsPerSecond / timecode::kTicksPerSecond;
 constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+constexpr std::int64_t kNanosPerSecond = 1'000'000'000, kNanosPerStep = kNanosPerSecond / kStepsPerSecond;
+constexpr int kReadAttempts = 3;
+constexpr std::int64_t kReadSpread = 20'000;  // ns
 
 // The zone in use, as the registry describes it: the system's own unless UseZone chose another. It is the process's,
 // as TZ is on Linux, set once at start-up before any clock reads it.
@@ -118,15 +122,41 @@ timecode::LocalTime ZonedTime(std::int64_t unixSeconds, ZoneRules* zone) {
 // Windows' clock does not count leap seconds in the way the zone database's right/ zones do.
 std::int64_t SecondsToCountedLeapSecond(std::int64_t) { return timecode::kNothingAhead; }
 
-timecode::ClockReading LocalClock::Read() {
-  // The precise reading: the plain one moves on only every timer interrupt, some 15.6 ms, so a new
-  // second could be seen a tick or two late and its pulse start late with it.
+namespace {
+
+// The precise reading: the plain one moves on only every timer interrupt, some 15.6 ms, so a new second could be seen
+// a tick or two late and its pulse start late with it. In 100 ns steps since 1601.
+std::int64_t SystemTimeSteps() {
   FILETIME now{};
   ::GetSystemTimePreciseAsFileTime(&now);
-  const std::int64_t steps = (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  timecode::ClockReading reading = At(steps / kStepsPerSecond - kSecondsFrom1601To1970 + offsetSeconds_);
+  return (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+}  // namespace
+
+// The wall clock between two readings of the steady clock, taken again where something came between them, so that the
+// two are read at one moment to within a few microseconds.
+timecode::ClockReading LocalClock::Read() {
+  std::int64_t steps = 0, steady = 0;
+  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    const std::int64_t before = SteadyNanos();
+    steps = SystemTimeSteps();
+    const std::int64_t after = SteadyNanos();
+    steady = before + (after - before) / 2;
+    if (after - before < kReadSpread) break;
+  }
+  const std::int64_t second = steps / kStepsPerSecond - kSecondsFrom1601To1970 + offsetSeconds_;
+  timecode::ClockReading reading = At(second);
   reading.TickCount += steps % kStepsPerSecond / kStepsPerTick;
+  reading.WallNanos = second * kNanosPerSecond + steps % kStepsPerSecond * kNanosPerStep;
+  reading.SteadyNanos = steady;
   return reading;
+}
+
+std::int64_t LocalClock::WallNanos() {
+  const std::int64_t steps = SystemTimeSteps();
+  return (steps / kStepsPerSecond - kSecondsFrom1601To1970 + offsetSeconds_) * kNanosPerSecond +
+         steps % kStepsPerSecond * kNanosPerStep;
 }
 
 }  // namespace platform

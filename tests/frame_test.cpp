@@ -79,9 +79,9 @@ TEST_F(SimulatedClockTest, EveryFrameDecodesToTheComingMinuteMark) {
     }
     clock.Now = run.from - 3s;
     if (run.kernelLeap) {
-      clock.Kernel = platform::KernelLeapFrom(TIME_INS, STA_INS);
+      clock.Kernel = platform::KernelLeapFrom(TIME_ERROR, STA_INS | STA_UNSYNC);  // announced however marked
       RunUntil(leap);
-      clock.Now -= 1s;
+      clock.Step(-1s);
       clock.Kernel = platform::KernelLeapFrom(TIME_OOP, STA_INS);
       RunUntil(leap);
       clock.Kernel = platform::KernelLeapFrom(TIME_WAIT, 0);

@@ -22,13 +22,14 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-// A clock that reads what the test sets, each reading one tick period after the last, and says what the test says of
-// its synchronisation.
+// A clock that reads what the test sets, each reading one tick period after the last, its lines' edges always on
+// time, and says what the test says of its synchronisation.
 class FixedClock : public platform::LocalClock {
  public:
   timecode::LocalTime Now;
   platform::ClockSyncState Sync{platform::ClockSync::Synchronised};
   timecode::ClockReading Read() override { return {Now, Now}; }
+  std::int64_t WallNanos() override { return 0; }
   platform::ClockSyncState Synchronisation() override { return Sync; }
 };
 

@@ -21,6 +21,7 @@
 #include "platform/audio_device.h"
 #include "platform/instance_guard.h"
 #include "platform/serial_port.h"
+#include "platform/steady_clock.h"
 #include "platform/tick_timer.h"
 #include "platform/tick_timer_linux.h"
 
@@ -66,8 +67,8 @@ TEST(SerialPortTest, OpenErrorsSayWhatToDo) {
   }
 }
 
-// ALSA's null device, which every system has: listed, opened at the rate asked, told when its frames leave (now, as it
-// plays nothing), written to; and a device that is not there refused with the reason.
+// ALSA's null device, which every system has: listed, opened at the rate asked, told when its frames leave (now on the
+// steady clock, as it plays nothing), written to; and a device that is not there refused with the reason.
 TEST(AudioDeviceTest, TheNullDeviceTakesFramesAndAMissingOneIsRefused) {
   const auto devices = platform::ListAudioDevices();
   EXPECT_TRUE(std::any_of(devices.begin(), devices.end(), [](const auto& device) { return device.name == "null"; }));
@@ -79,7 +80,7 @@ TEST(AudioDeviceTest, TheNullDeviceTakesFramesAndAMissingOneIsRefused) {
   std::int64_t leaves = 0;
   EXPECT_EQ(platform::WriteAudio(opening.device, frames.data(), 4800, error), platform::AudioResult::Done);
   EXPECT_EQ(platform::NextFrameTime(opening.device, leaves, error), platform::AudioResult::Done);
-  EXPECT_LT(std::abs(leaves / 1'000'000'000 - ::time(nullptr)), 2);
+  EXPECT_LT(std::abs(leaves - platform::SteadyNanos()), 2'000'000'000) << "on the steady clock";
   platform::CloseAudio(opening.device);
   EXPECT_EQ(platform::OpenAudio("hw:CARD=Nowhere", 48'000).device, nullptr);
 }

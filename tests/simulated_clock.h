@@ -24,21 +24,33 @@ inline constexpr int kTicksPerSecond = 100;
 // Its frame carries 23:34 on Wednesday 14 May 2025 (summer time): seconds 23, 28, 35 and 58 carry a 1.
 inline constexpr sys_seconds kMinute = sys_days{2025y / May / 14} + 21h + 33min;
 
-// The PC's clock, made up: it reads Now, the kernel says Kernel of a leap second, and the system says Sync of the
-// clock's synchronisation.
+// The PC's clock, made up: its wall clock reads Now, and its steady clock moves with it but for the steps Step makes;
+// the kernel says Kernel of a leap second, and the system says Sync of the clock's synchronisation.
 class Clock : public platform::LocalClock {
  public:
   sys_time<milliseconds> Now;
   platform::KernelLeap Kernel;
   platform::ClockSyncState Sync{platform::ClockSync::Synchronised};
 
+  // The wall clock set by `by`, as a user or a daemon sets it.
+  void Step(milliseconds by) {
+    Now += by;
+    stepped_ += by;
+  }
+
   timecode::ClockReading Read() override {
     const sys_seconds second = floor<seconds>(Now);
     timecode::ClockReading reading = At(second.time_since_epoch().count(), Kernel);
     reading.TickCount += (Now - second) / timecode::kTickPeriod;
+    reading.WallNanos = WallNanos();
+    reading.SteadyNanos = duration_cast<nanoseconds>(Now.time_since_epoch() - stepped_).count();
     return reading;
   }
+  std::int64_t WallNanos() override { return duration_cast<nanoseconds>(Now.time_since_epoch()).count(); }
   platform::ClockSyncState Synchronisation() override { return Sync; }
+
+ private:
+  milliseconds stepped_{0};
 };
 
 struct TickRecord {
@@ -82,7 +94,9 @@ inline std::vector<SentSecond> SentSeconds(const std::vector<TickRecord>& ticks)
     for (std::size_t tick = begun; tick + 1 < ticks.size() && (tick == begun || ticks[tick].shown < 0); ++tick) {
       const auto from = (ticks[tick].at - ticks[begun].at) / timecode::kTickPeriod,
                  to = (ticks[tick + 1].at - ticks[begun].at) / timecode::kTickPeriod;
-      for (auto period = from; ticks[tick].on && period < std::min<decltype(to)>(to, kTicksPerSecond); ++period)
+      // A clock set back within a second shows no new one: its periods count from the step.
+      for (auto period = std::max<decltype(from)>(from, 0);
+           ticks[tick].on && period < std::min(to, decltype(to){kTicksPerSecond}); ++period)
         sent.back().periods[period] = '1';
     }
   }
@@ -150,6 +164,13 @@ class SimulatedClockTest : public ::testing::Test {
   }
 
   std::vector<TickRecord>& Ticks() { return recorder.Ticks; }
+  // What was told of minutes not sent whole.
+  std::vector<std::string> Told() const {
+    std::vector<std::string> told;
+    for (const std::string& line : reports)
+      if (line.starts_with("nothing more is sent")) told.push_back(line);
+    return told;
+  }
 
   Clock clock;
   Recorder recorder{clock};

@@ -40,8 +40,8 @@ AudioOpening OpenAudio(const char*, int rate) { return {.device = new AudioDevic
 void RestartAudio(AudioDevice*) {}
 void CloseAudio(AudioDevice* device) { delete device; }
 
-AudioResult NextFrameTime(AudioDevice*, std::int64_t& unixNanos, SystemError&) {
-  unixNanos = Device.nextFrameNanos + (++Device.reports % 3 - 1) * 300'000;  // within 0.3 ms
+AudioResult NextFrameTime(AudioDevice*, std::int64_t& steadyNanos, SystemError&) {
+  steadyNanos = Device.nextFrameNanos + (++Device.reports % 3 - 1) * 300'000;  // within 0.3 ms
   return AudioResult::Done;
 }
 
@@ -61,7 +61,8 @@ AudioResult WriteAudio(AudioDevice*, const std::int16_t* frames, int count, Syst
 }  // namespace platform
 
 // The time code, each second a DCF77 1-bit reduced to 15 %, and the beep, 600 Hz during the same pulses and silent
-// between and in a second held back: after a dropout the keying is right again from the next second, told once.
+// between; a second held back is as between the pulses, the carrier whole, the beep silent. After a dropout the keying
+// is right again from the next second, told once.
 TEST(SoundOutputTest, KeyingLeavesOnTheSecondsEdgeAndIsRightAgainAfterADropout) {
   const std::int64_t first = kStart / kNanosPerSecond + 1;
   const struct {
@@ -80,10 +81,9 @@ TEST(SoundOutputTest, KeyingLeavesOnTheSecondsEdgeAndIsRightAgainAfterADropout) 
     Device = {};
     output::KeyingSlots slots;
     for (std::int64_t second = first; second < first + 4; ++second) {
-      output::SecondKeying keying;
+      output::SecondKeying keying{.startNanos = second * kNanosPerSecond, .pattern = {}, .held = second == first + 3};
       keying.pattern.Reduce(0, 21);
-      keying.silent = second == first + 3;
-      slots.Feed(second, keying);
+      slots.Feed(keying);
     }
     Device.dryAfterFrames = kRate * 3 / 2;  // 0.9 s into the first whole second
     std::vector<std::string> told;
@@ -102,7 +102,7 @@ TEST(SoundOutputTest, KeyingLeavesOnTheSecondsEdgeAndIsRightAgainAfterADropout) 
     for (std::int64_t second = first + 1; second < first + 4; ++second) {  // the second after the dropout on
       for (int tick = -2; tick < 24; ++tick) {
         if (tick == 0 || tick == 21) continue;  // where the level moves
-        const double due = second == first + 3 && tick > 0 ? 0 : tick > 0 && tick < 21 ? reduced : full;
+        const double due = second != first + 3 && tick > 0 && tick < 21 ? reduced : full;
         EXPECT_NEAR(level(second * kNanosPerSecond + tick * 10'000'000), due, 0.06)
             << "second " << second << ", tick " << tick;
       }

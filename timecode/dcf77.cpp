@@ -187,6 +187,8 @@ const TimeCode kDcf77 = {
     .Switches = kSwitches,
     .CarrierHz = 77'500,
     .ReducedAmplitude = 0.15,
+    .LateEdgeMs = 33,  // (200 ms - 100 ms) / 3
+    .NamesComingMinute = true,
     .SecondAt = Dcf77SecondAt,
     .DescribeFrame = DescribeDcf77Frame,
 };

@@ -133,6 +133,8 @@ const TimeCode kJjy = {
     .Switches = kSwitches,
     .CarrierHz = 40'000,
     .ReducedAmplitude = 0,
+    .LateEdgeMs = 100,  // (800 ms - 500 ms) / 3
+    .NamesComingMinute = false,
     .SecondAt = JjySecondAt,
     .DescribeFrame = DescribeJjyFrame,
 };

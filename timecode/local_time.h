@@ -34,6 +34,10 @@ struct ClockReading {
   // The clock in whole tick periods since the Unix epoch: two readings tell how many periods lie between them,
   // however few ticks were delivered.
   std::int64_t TickCount = 0;
+  // The wall clock as read, in nanoseconds since the Unix epoch, and the steady clock read with it: their difference
+  // moves only when the wall clock is set. Both 0 for a moment converted rather than read.
+  std::int64_t WallNanos = 0;
+  std::int64_t SteadyNanos = 0;
   // Seconds from the coming minute mark to the next change of the zone's offset from UTC (summer time
   // beginning or ending), and to the minute mark that ends the next minute with a leap second; kNothingAhead
   // when none is known within the clock's look-ahead (a few hours for the zone, the rest of the next UTC month

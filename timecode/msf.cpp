@@ -142,6 +142,8 @@ const TimeCode kMsf = {
     .Switches = kSwitches,
     .CarrierHz = 60'000,
     .ReducedAmplitude = 0,
+    .LateEdgeMs = 33,  // a third of the 100 ms from one of its bits to the next
+    .NamesComingMinute = true,
     .SecondAt = MsfSecondAt,
     .DescribeFrame = DescribeMsfFrame,
 };

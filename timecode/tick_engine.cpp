@@ -17,6 +17,7 @@ Tick TickEngine::TimerTick(const ClockReading& reading, WrongParities wrong) {
   // therefore waits for second 1; seconds skipped by a tick more than a second late are not sent. A second
   // noticed late still gets its whole pattern, counted from the tick that noticed it.
   Tick tick;
+  const int lastTickOfSecond = tickOfSecond_;
   if (currentTime_.Second != lastSecond_) {
     lastSecond_ = currentTime_.Second;
     tickOfSecond_ = 0;
@@ -26,6 +27,12 @@ Tick TickEngine::TimerTick(const ClockReading& reading, WrongParities wrong) {
     tickOfSecond_ = static_cast<int>(std::min<std::int64_t>(tickOfSecond_ + periods, kTicksPerSecond));
   }
   tick.Reduced = pattern_.Reduced(tickOfSecond_);
+  // The first period since the last tick in which the carrier stood as it stands now: that is when it changed.
+  if (tick.Reduced != reduced_) {
+    tick.ChangedAt = tick.NewSecond ? 0 : lastTickOfSecond + 1;
+    while (pattern_.Reduced(tick.ChangedAt) != tick.Reduced) ++tick.ChangedAt;
+  }
+  reduced_ = tick.Reduced;
   return tick;
 }
 

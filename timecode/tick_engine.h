@@ -13,10 +13,12 @@ namespace timecode {
 inline constexpr std::chrono::milliseconds kTickPeriod{10};
 static_assert(kTickPeriod * kTicksPerSecond == std::chrono::seconds(1));
 
-// What one tick found: whether it began a new second, and whether the carrier is reduced now.
+// What one tick found: whether it began a new second, whether the carrier is reduced now, and where it changed since
+// the last tick: the tick period of the second whose start it changed at, -1 if it did not.
 struct Tick {
   bool NewSecond = false;
   bool Reduced = false;
+  int ChangedAt = -1;
 };
 
 // The time code's counting, one tick every kTickPeriod: a new second noticed, its pattern taken from the code, and the
@@ -44,6 +46,7 @@ class TickEngine {
   SecondPattern pattern_;
   std::int64_t lastTickCount_ = 0;  // the clock's tick count at the last tick
   std::uint8_t parityCount_ = 0;
+  bool reduced_ = false;  // at the last tick
 };
 
 }  // namespace timecode

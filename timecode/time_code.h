@@ -63,6 +63,11 @@ struct TimeCode {
   // The station's carrier, and how far it is reduced: the amplitude then, as a share of the full one.
   int CarrierHz;
   double ReducedAmplitude;
+  // The most a pulse's start or end may go out after its grid point: a third of the difference between the code's two
+  // pulse lengths for a 0 and a 1, so that no receiver reads the one as the other, and the second's edge no later.
+  int LateEdgeMs;
+  // Whether a frame names the minute at the coming minute mark (DCF77, MSF) or the minute it is sent in (WWVB, JJY).
+  bool NamesComingMinute;
   // The second reading.Now.Second of the minute `reading` describes: when its carrier is reduced, and the symbol it
   // carries, with the parity bits in `wrong` sent wrong. `parityCount` is the count of 1-bits since the last parity
   // bit, from which DCF77 forms its parity bits: it goes in as it stood before this second and comes out as it stands

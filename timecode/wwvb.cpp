@@ -79,6 +79,8 @@ const TimeCode kWwvb = {
     .Switches = {},
     .CarrierHz = 60'000,
     .ReducedAmplitude = 0.141,  // 17 dB down
+    .LateEdgeMs = 100,  // (500 ms - 200 ms) / 3
+    .NamesComingMinute = false,
     .SecondAt = WwvbSecondAt,
     .DescribeFrame = DescribeWwvbFrame,
 };

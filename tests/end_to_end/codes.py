@@ -209,6 +209,7 @@ def expected_flags(code, zone_name, minute_start, seconds_in_minute):
 
 
 if __name__ == "__main__":
+    lenient = "--refused-ok" in sys.argv  # a minute refused is passed over; any read must be right
     for number, line in enumerate(sys.stdin, 1):
         if not line.strip():
             continue
@@ -218,12 +219,17 @@ if __name__ == "__main__":
         time.tzset()
         try:
             assert code in ("msf", "wwvb", "jjy"), f"no code {code!r}"
+            named = time.gmtime(start) if code == "wwvb" else time.localtime(start + length * (code == "msf"))
+            try:
+                decoded, flags = decode_jjy(seconds, named.tm_year) if code == "jjy" else \
+                    {"msf": decode_msf, "wwvb": decode_wwvb}[code](seconds)
+            except AssertionError:
+                if lenient:
+                    continue
+                raise
             assert time.localtime(start).tm_sec == 0 and time.localtime(start + length).tm_sec == 0, \
                 f"{length} seconds from {start} are no whole minute in {zone}"
-            named = time.gmtime(start) if code == "wwvb" else time.localtime(start + length * (code == "msf"))
             due = time.strftime("%Y-%m-%d %H:%M ", named) + ("UTC" if code == "wwvb" else time.strftime("%Z", named))
-            decoded, flags = decode_jjy(seconds, named.tm_year) if code == "jjy" else \
-                {"msf": decode_msf, "wwvb": decode_wwvb}[code](seconds)
             assert decoded == due, f"the frame sent from {start} names {decoded}, not {due}"
             wanted = expected_flags(code, zone, start, length)
             got = {name: flags[name] for name in wanted}
