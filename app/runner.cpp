@@ -2,8 +2,10 @@
 #include "app/runner.h"
 
 #include <QCoreApplication>
+#include <ctime>
 #include <exception>
 
+#include "app/german_time.h"
 #include "platform/report.h"
 #include "platform/service.h"
 #include "platform/stop_request.h"
@@ -53,6 +55,8 @@ bool Runner::Start(Host& host, output::Output* hostOutput) {
       Fail(host, "Application already running");
       if (!withWindow_) return false;
     }
+    const std::string warning = GermanTimeWarning(settings_, std::time(nullptr) + clock_->OffsetSeconds());
+    if (!warning.empty()) platform::Report(platform::Severity::Warning, warning.c_str());
     transmitter_ = std::make_unique<Transmitter>(settings_, *clock_, hostOutput);
     for (const std::string& name : transmitter_->OpenPorts(!withWindow_)) Fail(host, "Failure to open " + name);
     timer_ = std::make_unique<platform::TickTimer>(timecode::kTickPeriod);

@@ -1,20 +1,25 @@
 // SPDX-License-Identifier: MIT
-// Each form of the command line: what it asks for, and the device its port stands for or the text it shows.
+// Each form of the command line: what it asks for, and the device its port stands for or the text it shows; and a zone
+// it names, sent.
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 #include "app/command_line.h"
+#include "app/german_time.h"
 #include "platform/port_name.h"
+#include "tests/simulated_clock.h"
 
 namespace {
 
 using Then = CommandLine::Then;
+using simulated::SimulatedClockTest;
 
 TEST(CommandLineTest, FormsAcceptedAndRefused) {
   const QTemporaryDir links;
@@ -106,6 +111,30 @@ TEST(CommandLineTest, ChosenStartTimesAcceptedAndRefused) {
         "2026-06-01 12:60", "2026-06-01 12:00:60", "1999-12-31 23:59", "2100-01-01 00:00", "2026-06-01T12:00",
         "2026-6-1 12:00", "2026-06-01 12:00:5", " 2026-06-01 12:00", "2026-06-01 +1:00", ""})
     EXPECT_NE(ParseStartTime(text).refusal, nullptr) << '"' << text << '"';
+}
+
+// --zone put in use: a minute sent reads, by the strict decoder, as New York's time, and a clock that expects German
+// time is told how far off it will be. Before that, in the fixture's Berlin zone, and for another code, there is
+// nothing to tell.
+TEST_F(SimulatedClockTest, ZoneNamedIsSent) {
+  using namespace simulated;
+  CommandLine parsed = ParseCommandLine({"velkorin", "--zone", "America/New_York"});
+  const std::int64_t now = kMinute.time_since_epoch().count();
+  EXPECT_EQ(GermanTimeWarning(parsed.settings, now), "");
+  ASSERT_TRUE(TakeZone(parsed));
+  EXPECT_NE(GermanTimeWarning(parsed.settings, now).find("will be 6 h behind all year"), std::string::npos);
+  EXPECT_EQ(GermanTimeWarning(Unwired(timecode::kMsf), now), "");
+  parsed.settings.PortNames.clear();
+  Start(parsed.settings);
+  clock.Now = kMinute - 3s;
+  RunUntil(kMinute + 1min + 1s);
+  const std::vector<SentMinute> sent = SentMinutes(Ticks());
+  ASSERT_EQ(sent.size(), 1U);
+  FILE* decoder = popen("python3 -B " FRAME_DECODER, "w");
+  std::fprintf(decoder, "America/New_York %lld", static_cast<long long>(sent[0].begun.time_since_epoch().count()));
+  for (const int ticks : PulseLengths(sent[0].seconds)) std::fprintf(decoder, " %d", ticks);
+  std::fputc('\n', decoder);
+  EXPECT_EQ(pclose(decoder), 0);
 }
 
 }  // namespace
