@@ -12,9 +12,7 @@ constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
 // otherwise; by more than this, it was set.
 constexpr std::int64_t kStepNanos = 3'000'000;
 
-std::int64_t SecondOf(const timecode::ClockReading& reading) {
-  return reading.TickCount / timecode::kTicksPerSecond;
-}
+std::int64_t SecondOf(const timecode::ClockReading& reading) { return reading.TickCount / timecode::kTicksPerSecond; }
 
 bool SameMinuteMark(const timecode::LocalTime& one, const timecode::LocalTime& other) {
   return one.Year == other.Year && one.Month == other.Month && one.Day == other.Day && one.Hour == other.Hour &&
@@ -41,7 +39,9 @@ void MinuteGuard::CheckClock(const timecode::ClockReading& reading) {
   const bool leapSecond = (reading.Now.Second == 60 && std::llabs(moved + kNanosPerSecond) <= kStepNanos) ||
                           (secondsInMinute_ == 59 && std::llabs(moved - kNanosPerSecond) <= kStepNanos);
   const std::int64_t sinceLastTick = reading.SteadyNanos - steadyAtLastTick_;
-  if (known_ && std::llabs(moved) > kStepNanos && !leapSecond) {
+  // Where the two clocks could not be read at one moment, as on a machine that held the reading up, by as much less.
+  const std::int64_t uncertain = reading.SteadyUncertainty + steadyUncertainty_;
+  if (known_ && std::llabs(moved) > kStepNanos + uncertain && !leapSecond) {
     std::snprintf(why_, sizeof why_, "the PC clock was set by %+.3f s", static_cast<double>(moved) / kNanosPerSecond);
     Spoil(reading);
   } else if (known_ && sinceLastTick >= kNanosPerSecond) {
@@ -55,6 +55,7 @@ void MinuteGuard::CheckClock(const timecode::ClockReading& reading) {
   }
   known_ = true;
   steadyAtLastTick_ = reading.SteadyNanos;
+  steadyUncertainty_ = reading.SteadyUncertainty;
   wallLessSteady_ = wallLessSteady;
   secondsInMinute_ = reading.SecondsInMinute;
   minuteStart_ = minuteStart;

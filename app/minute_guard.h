@@ -40,9 +40,10 @@ class MinuteGuard {
   void Spoil(const timecode::ClockReading& reading);
 
   std::int64_t lateEdgeNanos_;
-  bool known_ = false;  // a reading has been seen
+  bool known_ = false;    // a reading has been seen
   int secondsBegun_ = 0;  // up to 2
   std::int64_t steadyAtLastTick_ = 0;
+  std::int64_t steadyUncertainty_ = 0;
   std::int64_t wallLessSteady_ = 0;
   int secondsInMinute_ = 60;
   std::int64_t minuteStart_ = 0;  // the current minute's first second, and the minute mark it names

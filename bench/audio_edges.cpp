@@ -20,8 +20,6 @@ namespace {
 
 constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
 
-
-
 double Percentile(std::vector<double> values, double share) {
   std::sort(values.begin(), values.end());
   return values[static_cast<std::size_t>(std::max(0.0, std::ceil(share * values.size()) - 1))];

@@ -29,8 +29,7 @@ void ServiceStatus::SetPulse(bool) {
 void ServiceStatus::SecondBegun(const BegunSecond& second) {
   if (second.Time.Minute == statusMinute_) return;
   statusMinute_ = second.Time.Minute;
-  const timecode::LocalTime& named =
-      code_.NamesComingMinute ? second.Reading.NextMinuteMark : second.Reading.Now;
+  const timecode::LocalTime& named = code_.NamesComingMinute ? second.Reading.NextMinuteMark : second.Reading.Now;
   char ports[sizeof line_];
   lines_.DescribePorts(ports, sizeof ports);
   timecode::TextLine line(line_, sizeof line_);

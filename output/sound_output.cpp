@@ -37,8 +37,7 @@ struct SoundOutput::Shared {
 };
 
 SoundOutput::SoundOutput(SoundSettings settings, const std::atomic<bool>* playing, const platform::Reporter& report)
-    : shared_(std::make_shared<Shared>(std::move(settings), report)),
-      thread_(Run, shared_, playing) {}
+    : shared_(std::make_shared<Shared>(std::move(settings), report)), thread_(Run, shared_, playing) {}
 
 // Once stopping, the thread reads nothing but what it shares with this object, so it may outlive the transmitter.
 void SoundOutput::Run(const std::shared_ptr<Shared>& shared, const std::atomic<bool>* playing) {

@@ -121,12 +121,13 @@ timecode::ClockReading LocalClock::Read() {
   // The wall clock between two readings of the steady clock, taken again where something came between them, so that
   // the two are read at one moment to within a few microseconds.
   timespec now{};
-  std::int64_t steady = 0;
+  std::int64_t steady = 0, uncertainty = 0;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     const std::int64_t before = SteadyNanos();
     ::clock_gettime(CLOCK_REALTIME, &now);
     const std::int64_t after = SteadyNanos();
     steady = before + (after - before) / 2;
+    uncertainty = (after - before) / 2;
     if (after - before < kReadSpread) break;
   }
   // Read once a second, and again when the clock goes back within a second: that is how the kernel inserts a leap
@@ -143,6 +144,7 @@ timecode::ClockReading LocalClock::Read() {
   reading.TickCount += now.tv_nsec / kNanosPerTick;
   reading.WallNanos = (now.tv_sec + offsetSeconds_) * kNanosPerSecond + now.tv_nsec;
   reading.SteadyNanos = steady;
+  reading.SteadyUncertainty = uncertainty;
   return reading;
 }
 

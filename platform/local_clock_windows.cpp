@@ -137,12 +137,13 @@ std::int64_t SystemTimeSteps() {
 // The wall clock between two readings of the steady clock, taken again where something came between them, so that the
 // two are read at one moment to within a few microseconds.
 timecode::ClockReading LocalClock::Read() {
-  std::int64_t steps = 0, steady = 0;
+  std::int64_t steps = 0, steady = 0, uncertainty = 0;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     const std::int64_t before = SteadyNanos();
     steps = SystemTimeSteps();
     const std::int64_t after = SteadyNanos();
     steady = before + (after - before) / 2;
+    uncertainty = (after - before) / 2;
     if (after - before < kReadSpread) break;
   }
   const std::int64_t second = steps / kStepsPerSecond - kSecondsFrom1601To1970 + offsetSeconds_;
@@ -150,6 +151,7 @@ timecode::ClockReading LocalClock::Read() {
   reading.TickCount += steps % kStepsPerSecond / kStepsPerTick;
   reading.WallNanos = second * kNanosPerSecond + steps % kStepsPerSecond * kNanosPerStep;
   reading.SteadyNanos = steady;
+  reading.SteadyUncertainty = uncertainty;
   return reading;
 }
 

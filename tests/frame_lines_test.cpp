@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The --frames line: its bits, as the project's strict decoder reads them, name the minute the zone database says,
-// and its reading back says what was sent, the minute's parity sent wrong by its switch included.
+// and its reading back says what was sent, the minute's parity sent wrong by its switch included; a minute not sent
+// whole says why.
 
 #include <cstdio>
 #include <sstream>
@@ -15,13 +16,15 @@ TEST_F(SimulatedClockTest, FrameLineReadsAsTheDecoderReadsTheMinute) {
   std::FILE* lines = std::tmpfile();
   output::FrameLines frames(timecode::kDcf77, lines);
   transmitter->AddOutput(frames);
-  for (clock.Now = kMinute - 1s; clock.Now < kMinute + 2min; clock.Now += timecode::kTickPeriod) {
-    transmitter->Switches().WrongParities = clock.Now >= kMinute + 1min ? 0b001 : 0;  // P1, the minute's
+  clock.Now = kMinute - 1s;
+  for (int tick = 0; tick < 181 * kTicksPerSecond; ++tick, clock.Now += timecode::kTickPeriod) {
+    transmitter->Switches().WrongParities = tick >= 61 * kTicksPerSecond ? 0b001 : 0;  // P1, the minute's
+    if (tick == 151 * kTicksPerSecond) clock.Step(1h);                                 // 23:35:30, set to 00:35:30
     Tick();
   }
   std::rewind(lines);
   char text[512];
-  std::string sent[2];
+  std::string sent[3];
   for (std::string& line : sent) line = std::fgets(text, sizeof text, lines) ? text : "";
   std::fclose(lines);
 
@@ -42,4 +45,7 @@ TEST_F(SimulatedClockTest, FrameLineReadsAsTheDecoderReadsTheMinute) {
   EXPECT_NE(sent[1].find("minute 35, hour 23, day 14, weekday 3, month 5, year 25, CEST, parity wrong: minute\n"),
             std::string::npos)
       << sent[1];
+  EXPECT_TRUE(sent[2].starts_with("2025-05-15 00:36 CEST") &&
+              sent[2].ends_with("; not sent: the PC clock was set by +3600.000 s\n"))
+      << sent[2];
 }

@@ -23,6 +23,18 @@ const sys_seconds kEveryBit[] = {sys_days{2089y / August / 27} + 18h + 45min,
                                  sys_days{2046y / December / 30} + 23h + 56min,
                                  sys_days{2051y / July / 1} + 5h + 35min};
 
+// What the sound is told of each second ahead, and what the lines send in each second.
+struct SoundFed : output::Output {
+  struct Second {
+    timecode::SecondPattern sent, next;
+    std::int64_t starts;  // the next second, on the steady clock
+  };
+  std::vector<Second> seconds;
+  void SecondBegun(const output::BegunSecond& second) override {
+    seconds.push_back({second.Pattern, second.Next, second.NextSteadyNanos});
+  }
+};
+
 void SendAll(FILE* decoder, const std::vector<TickRecord>& ticks, const char* code, const char* zone) {
   for (const auto& [begun, seconds] : SentMinutes(ticks)) {
     std::fprintf(decoder, "%s %s %lld", code, zone, static_cast<long long>(begun.time_since_epoch().count()));
@@ -78,6 +90,8 @@ TEST_F(SimulatedClockTest, EveryFrameDecodesToTheComingMinuteMark) {
       ASSERT_TRUE(platform::UseZone(run.zone)) << run.zone;
     }
     clock.Now = run.from - 3s;
+    SoundFed fed;
+    transmitter->AddOutput(fed);
     if (run.kernelLeap) {
       clock.Kernel = platform::KernelLeapFrom(TIME_ERROR, STA_INS | STA_UNSYNC);  // announced however marked
       RunUntil(leap);
@@ -87,6 +101,12 @@ TEST_F(SimulatedClockTest, EveryFrameDecodesToTheComingMinuteMark) {
       clock.Kernel = platform::KernelLeapFrom(TIME_WAIT, 0);
     }
     RunUntil(run.to + 1s);
+    // The sound is told each second ahead as the lines send it when it comes, a second on the steady clock after the
+    // one before, the kernel's repeated 23:59:59 included.
+    for (std::size_t at = 1; at < fed.seconds.size(); ++at) {
+      ASSERT_EQ(fed.seconds[at - 1].next, fed.seconds[at].sent) << at;
+      ASSERT_EQ(fed.seconds[at].starts - fed.seconds[at - 1].starts, 1'000'000'000) << at;
+    }
     for (const auto& [begun, seconds] : SentMinutes(Ticks())) {
       // The kernel's clock, which does not count leap seconds, as the zone that counts them, for the decoder.
       const char* zone = run.kernelLeap ? "right/Europe/Berlin" : (run.zone ? run.zone : "Europe/Berlin");

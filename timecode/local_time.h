@@ -38,6 +38,7 @@ struct ClockReading {
   // moves only when the wall clock is set. Both 0 for a moment converted rather than read.
   std::int64_t WallNanos = 0;
   std::int64_t SteadyNanos = 0;
+  std::int64_t SteadyUncertainty = 0;  // ns: how far from the wall clock's moment the steady clock may have been read
   // Seconds from the coming minute mark to the next change of the zone's offset from UTC (summer time
   // beginning or ending), and to the minute mark that ends the next minute with a leap second; kNothingAhead
   // when none is known within the clock's look-ahead (a few hours for the zone, the rest of the next UTC month

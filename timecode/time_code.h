@@ -28,6 +28,7 @@ struct SecondPattern {
   constexpr bool Reduced(int tick) const {
     return tick >= 0 && tick < kTicksPerSecond && ((tick < 64 ? Low : High) >> (tick % 64) & 1U) != 0;
   }
+  bool operator==(const SecondPattern&) const = default;
 };
 
 // The seconds of one minute as they were sent, for the line that shows a frame once its last second has begun.

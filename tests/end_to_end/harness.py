@@ -10,6 +10,7 @@ import struct, tempfile, termios, time
 
 PROGRAM = os.environ.get("VELKORIN_PROGRAM", "")
 RECORDER = os.environ.get("VELKORIN_RECORDER", "")  # bench/ioctl_recorder.cpp: the line changes, timed
+LIBFAKETIME = next(iter(glob.glob("/usr/lib/*/faketime/libfaketime.so.1")), "")  # the Debian package libfaketime
 PORT = "/dev/ttyS0"
 TRACED = "open,openat,ioctl,read,write,writev,pwrite64,close,flock,fcntl,dup,dup2,dup3,timerfd_create,connect"
 LINE_CHANGE = re.compile(r"\d+, (TIOCMBI[CS]), \[TIOCM_(DTR|RTS)\]$")

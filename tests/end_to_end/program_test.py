@@ -7,7 +7,7 @@ import contextlib, os, pathlib, signal, socket, threading, time, unittest
 import codes
 
 from harness import IDLE, PORT, PULSE, Session, decode, frames, line_changes, opened, port_events, recorded_seconds
-from harness import require_masked_port
+from harness import LIBFAKETIME, require_masked_port
 from harness import wait_for
 
 
@@ -43,6 +43,22 @@ class ToldToStop(unittest.TestCase):
                 os.killpg(run.process.pid, stop)  # strace, which runs the program in this group, lets it through
                 self.assertEqual(run.process.wait(timeout=10), 0)
                 self.assertEqual(port_events(run.events())[1][-1].call, "close")
+
+    def test_ended_within_two_seconds_whatever_its_sound_device_does(self):
+        with Session() as session:  # the device writes into a pipe no one reads: it stalls once the pipe is full
+            fifo, config = (os.path.join(session.directory, name) for name in ("fifo", "asound.conf"))
+            os.mkfifo(fifo)
+            pathlib.Path(config).write_text(f'pcm.stall {{ type file; slave.pcm {{ type null }}; file "{fifo}" }}')
+            with open(os.open(fifo, os.O_RDONLY | os.O_NONBLOCK), "rb"):
+                run = session.start("stalled", ["--no-window", "--audio", "stall"], dict(session.env,
+                                    ALSA_CONFIG_PATH=config))
+                wait_for(run.line_changes, 15, "line changes")
+                time.sleep(2)
+                told = time.monotonic()
+                os.killpg(run.process.pid, signal.SIGTERM)
+                self.assertEqual(run.process.wait(timeout=10), 0)
+                self.assertLess(time.monotonic() - told, 2)
+            self.assertIn("the sound device stall does not answer", pathlib.Path(run.log + ".err").read_text())
 
     def test_told_while_a_start_up_box_waits_for_an_answer(self):
         with Session() as session:
@@ -90,6 +106,27 @@ def shaped(ticks, shapes):
     three programs at once on a shared machine, a tick held up past its period moves an edge by a tick or two."""
     nearest = min(shapes, key=lambda shape: sum(sent != due for sent, due in zip(ticks, shape)))
     return nearest if sum(sent != due for sent, due in zip(ticks, nearest)) <= 2 else ticks
+
+
+class ClockSet(unittest.TestCase):
+    def test_the_minute_the_clock_is_set_in_is_not_sent_and_the_next_is_right(self):
+        with Session() as session:  # the clock set by libfaketime, whose offset file is read at every reading
+            offset = os.path.join(session.directory, "offset")
+            pathlib.Path(offset).write_text("+0")
+            env = dict(session.env, LD_PRELOAD=LIBFAKETIME, FAKETIME_TIMESTAMP_FILE=offset, FAKETIME_NO_CACHE="1",
+                       FAKETIME_DONT_FAKE_MONOTONIC="1")
+            run = session.start("set", ["--start", "2027-06-01 11:58:50"], env)
+            time.sleep(15)  # 11:59:05, set to 12:59:50
+            pathlib.Path(offset).write_text("+3645")
+            time.sleep(75)
+            session.stop(run)
+            read = []
+            for bits in frames(run.events()):
+                with contextlib.suppress(AssertionError):
+                    read.append(decode(bits))
+            self.assertEqual(read, ["2027-06-01 13:01 CEST"])  # sent during 13:00, the first minute after
+            self.assertIn("nothing more is sent in this minute: the PC clock was set by +3645.0",
+                          pathlib.Path(run.log + ".err").read_text())
 
 
 class EveryCode(unittest.TestCase):
