@@ -14,7 +14,7 @@
 #include "app/command_line.h"
 #include "app/german_time.h"
 #include "platform/port_name.h"
-#include "tests/simulated_clock.h"
+#include "tests/decoders.h"
 
 namespace {
 
@@ -128,13 +128,7 @@ TEST_F(SimulatedClockTest, ZoneNamedIsSent) {
   Start(parsed.settings);
   clock.Now = kMinute - 3s;
   RunUntil(kMinute + 1min + 1s);
-  const std::vector<SentMinute> sent = SentMinutes(Ticks());
-  ASSERT_EQ(sent.size(), 1U);
-  FILE* decoder = popen("python3 -B " FRAME_DECODER, "w");
-  std::fprintf(decoder, "America/New_York %lld", static_cast<long long>(sent[0].begun.time_since_epoch().count()));
-  for (const int ticks : PulseLengths(sent[0].seconds)) std::fprintf(decoder, " %d", ticks);
-  std::fputc('\n', decoder);
-  EXPECT_EQ(pclose(decoder), 0);
+  Decoders().Minutes(timecode::kDcf77, "America/New_York", Ticks());
 }
 
 }  // namespace

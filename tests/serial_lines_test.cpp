@@ -71,39 +71,14 @@ TEST_F(SerialLinesTest, PortThatNeverTookItsLinesIsKeptAndToldOfOnce) {
   clock.Now = kMinute - 1s;  // the minute mark, then seconds 0 to 2
   std::tie(recording_port::LineError, recording_port::Calls) = std::tuple(recording_port::kGone, Calls{});
   RunUntil(kMinute + 3s);
-  const auto count = [](const char* call) {
-    return std::count(recording_port::Calls.begin(), recording_port::Calls.end(), call);
+  const auto count = [](const std::string& call) {
+    return std::count_if(recording_port::Calls.begin(), recording_port::Calls.end(),
+                         [&call](const std::string& made) { return made.starts_with(call); });
   };
-  EXPECT_EQ(count("clear RTS"), 3 * 11) << "each pulse tick tried";
-  EXPECT_EQ(count("set RTS") + count("set DTR") + count("close"), 0);
-  const auto told = std::count_if(recording_port::Calls.begin(), recording_port::Calls.end(),
-                                  [](const std::string& call) { return call.starts_with("report: the port"); });
-  EXPECT_EQ(told, 1);
-  EXPECT_NE(std::find(recording_port::Calls.begin(), recording_port::Calls.end(),
-                      "report: the port COM1 does not take line changes: Input/output error; only the lamp shows the "
-                      "pulses"),
-            recording_port::Calls.end());
-}
-
-// Every kind of second of every code reaches the lines as the engine shaped it: at each tick DTR is set, RTS clear,
-// while the carrier is reduced, whether that begins the second (DCF77, MSF, WWVB) or ends it (JJY), and however fast
-// it changes (JJY's call sign in Morse, in minute 45 of Japan's time).
-TEST_F(SerialLinesTest, EachCodesSecondsReachTheLinesAsShaped) {
-  for (const timecode::TimeCode* code : timecode::kCodes) {
-    if (code->Zone != nullptr) platform::UseZone(code->Zone);
-    StartOnCom1(Unwired(*code));
-    clock.Now = sys_days{2027y / June / 1} + 3h + 44min + 59s;
-    bool pulse = false;
-    int ticksOn = 0;
-    while (clock.Now < sys_days{2027y / June / 1} + 3h + 46min) {
-      recording_port::Calls.clear();
-      RunUntil(clock.Now + kTickPeriod);
-      for (const std::string& call : recording_port::Calls) pulse = call == "set DTR" || (pulse && call != "set RTS");
-      ASSERT_EQ(pulse, Ticks().back().on) << code->Name << " at " << (clock.Now - sys_days{2027y / June / 1}).count();
-      ticksOn += pulse;
-    }
-    EXPECT_GT(ticksOn, 60 * 11) << code->Name;
-  }
+  EXPECT_EQ(std::tuple(count("clear RTS"), count("set "), count("close"), count("report: the port")),
+            std::tuple(3 * 11, 0, 0, 1))
+      << "each pulse tick tried, never a set after it, the port kept, told once";
+  EXPECT_EQ(count("report: the port COM1 does not take line changes: Input/output error; only the lamp"), 1);
 }
 
 // With --require-sync, on a clock out of step from second 10 of one minute to second 10 of the next: the pulse begun

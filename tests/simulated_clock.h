@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/transmitter.h"
@@ -133,8 +135,7 @@ inline std::vector<int> PulseLengths(const std::vector<std::string>& seconds) {
 // Settings for a transmitter that drives no port.
 inline Settings Unwired(const timecode::TimeCode& code = timecode::kDcf77) {
   Settings settings;
-  settings.Code = &code;
-  settings.PortNames.clear();
+  std::tie(settings.Code, settings.PortNames) = std::tuple(&code, std::vector<std::string>{});
   return settings;
 }
 
@@ -167,8 +168,8 @@ class SimulatedClockTest : public ::testing::Test {
   // What was told of minutes not sent whole.
   std::vector<std::string> Told() const {
     std::vector<std::string> told;
-    for (const std::string& line : reports)
-      if (line.starts_with("nothing more is sent")) told.push_back(line);
+    std::ranges::copy_if(reports, std::back_inserter(told),
+                         [](const auto& line) { return line.starts_with("nothing"); });
     return told;
   }
 

@@ -15,13 +15,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "app/audio_file.h"
 #include "app/command_line.h"
 #include "platform/local_clock.h"
+#include "tests/decoders.h"
 #include "tests/tone_reader.h"
 
 namespace {
+
+using namespace std::string_literals;
 
 // Where the first whole minute begins, found as a receiver finds it: by the minute mark, read from the last second of
 // the minute before and the first of the minute (DCF77's second without a pulse; MSF's 500 ms off, after a second
@@ -54,8 +58,7 @@ TEST(SoundFileTest, EveryCodeReadBackFromTheFileByItsDecoder) {
                 {&timecode::kWwvb, "UTC", "2028-12-31 23:58:30", "2028-12-31 23:59 UTC", 0.141},
                 {&timecode::kJjy, "Asia/Tokyo", "2027-06-01 12:44:30", "2027-06-01 12:45 JST", 0}};
   const QTemporaryDir directory;
-  FILE* dcf77 = popen("python3 -B " FRAME_DECODER, "w");
-  FILE* others = popen("python3 -B " CODES_DECODER, "w");
+  simulated::Decoders decoders;
   for (const auto& [code, zone, start, named, depth] : kCases) {
     for (const int rate : {48'000, 192'000}) {
       SCOPED_TRACE(testing::Message() << code->Name << " at " << rate);
@@ -68,21 +71,15 @@ TEST(SoundFileTest, EveryCodeReadBackFromTheFileByItsDecoder) {
       testing::internal::CaptureStderr();
       ASSERT_EQ(WriteAudioFile(settings), 0);
       const double toneHz = tone_reader::ToneHz(code->CarrierHz, rate);
-      char notice[512];
-      std::snprintf(notice, sizeof notice,
-                    "velkorin: wrote %s: %s, 1 minute from %s and the second before it, %d frames a second, the tone "
-                    "at %.8g Hz\n",
-                    settings.AudioFile.c_str(), code->Title, named, rate, toneHz);
-      EXPECT_EQ(testing::internal::GetCapturedStderr(), notice);
+      EXPECT_NE(testing::internal::GetCapturedStderr().find(std::string(code->Title) + ", 1 minute from " + named +
+                                                            " and the second before it, " + std::to_string(rate)),
+                std::string::npos);
       std::ifstream file(settings.AudioFile, std::ios::binary);
       const std::string bytes{std::istreambuf_iterator<char>(file), {}};
-      const tone_reader::WaveHeader header = tone_reader::ReadWaveHeader(bytes);
-      ASSERT_EQ(header.refused, "");
-      ASSERT_EQ(header.rate, rate);
-      std::vector<std::int16_t> samples(header.frames);
-      ASSERT_EQ(bytes.size(), header.dataStart + 2 * samples.size());
-      std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(header.dataStart), bytes.end(),
-                reinterpret_cast<char*>(samples.data()));
+      ASSERT_EQ(bytes.substr(0, 4), "RIFF");
+      std::vector<std::int16_t> samples((bytes.size() - 44) / 2);  // after the header
+      ASSERT_EQ(samples.size(), 61U * rate);
+      std::copy(bytes.begin() + 44, bytes.end(), reinterpret_cast<char*>(samples.data()));
 
       // Where every code's carrier is full: late in a second, and for JJY early in it.
       const auto full = static_cast<std::size_t>(code == &timecode::kJjy ? 0.10 * rate : 0.88 * rate);
@@ -94,42 +91,27 @@ TEST(SoundFileTest, EveryCodeReadBackFromTheFileByItsDecoder) {
       // The file begins a second before the minute written: the minute found begins that many seconds later.
       const std::size_t first = FirstMinute(code, seconds);
       ASSERT_LT(first, seconds.size()) << "no minute mark";
-      const long long begun = settings.Start->time_since_epoch().count() + 29 + static_cast<long long>(first);
-      std::fprintf(code == &timecode::kDcf77 ? dcf77 : others, "%s %s %lld",
-                   code == &timecode::kDcf77 ? "" : code->Name, zone, begun);
-      for (std::size_t at = first; at < seconds.size(); ++at) {
-        if (code == &timecode::kDcf77) {
-          std::fprintf(dcf77, " %d", static_cast<int>(std::min(seconds[at].find('0'), seconds[at].size())));
-        } else {
-          std::fprintf(others, " %s", seconds[at].c_str());
-        }
-      }
-      std::fputc('\n', code == &timecode::kDcf77 ? dcf77 : others);
+      decoders.Minute(*code, zone, *settings.Start + std::chrono::seconds{29 + first},
+                      {seconds.begin() + static_cast<std::ptrdiff_t>(first), seconds.end()});
     }
   }
-  EXPECT_EQ(pclose(dcf77), 0);
-  EXPECT_EQ(pclose(others), 0);
 }
 
-// RIFF holds a file whose size after its first 8 bytes fits 32 bits, 36 bytes of header and the samples; a larger
-// one (746 minutes at 48 kHz, a whole day at 192 kHz) is RF64.
+// RIFF holds a file whose size after its first 8 bytes fits 32 bits, 36 bytes of header and the samples; one byte
+// more is RF64, its sizes all ones and in 64 bits in its ds64 chunk.
 TEST(SoundFileTest, HeaderGivesTheSizesInRf64WhereRiffCannotHoldThem) {
-  const struct {
-    int rate;
-    std::int64_t frames;
-    const char* form;
-  } kCases[] = {{48'000, 2'147'483'629, "RIFF"},  // 36 + 2 × 2'147'483'629 bytes: 0xFFFFFFFE
-                {48'000, 2'147'483'630, "RF64"},
-                {192'000, (24 * 3600 + 1) * 192'000LL, "RF64"}};
-  for (const auto& [rate, frames, form] : kCases) {
-    SCOPED_TRACE(testing::Message() << frames << " frames at " << rate);
-    const std::vector<char> bytes = WaveHeader(rate, frames);
-    const tone_reader::WaveHeader header = tone_reader::ReadWaveHeader({bytes.data(), bytes.size()});
-    EXPECT_EQ(header.refused, "");
-    EXPECT_EQ(header.form, form);
-    EXPECT_EQ(header.rate, rate);
-    EXPECT_EQ(header.frames, static_cast<std::uint64_t>(frames));
-    EXPECT_EQ(header.dataStart, bytes.size());
+  for (const auto& [frames, form, size, dataSize] : {std::tuple(2'147'483'629LL, "RIFF", 0xFFFF'FFFEULL, 40),
+                                                     std::tuple(2'147'483'630LL, "RF64", 0xFFFF'FFFFULL, 28)}) {
+    const std::vector<char> header = WaveHeader(48'000, frames);
+    const auto number = [&header](std::size_t at, std::size_t bytes) {
+      std::uint64_t value = 0;
+      for (std::size_t byte = 0; byte < bytes; ++byte)
+        value |= std::uint64_t{std::uint8_t(header[at + byte])} << 8 * byte;
+      return value;
+    };
+    EXPECT_EQ(std::string(header.data(), 4) + " " + std::string(header.end() - 8, header.end() - 4), form + " data"s);
+    EXPECT_EQ(number(4, 4), size);
+    EXPECT_EQ(number(dataSize, dataSize == 40 ? 4 : 8), 2ULL * frames) << form;
   }
 }
 

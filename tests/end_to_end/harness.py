@@ -179,10 +179,10 @@ class Session:
                  PROGRAM, *args], env=env or self.env, stdout=output, stderr=errors, start_new_session=True), log))
         return self.runs[-1]
 
-    def start_recorded(self, name, args):
+    def start_recorded(self, name, args, **env):
         """The program on its own, its line changes recorded into <log>.lines, each answered as a serial port would."""
         log = os.path.join(self.directory, name)
-        env = dict(self.env, LD_PRELOAD=RECORDER, IOCTL_RECORD_FILE=log + ".lines")
+        env = dict(self.env, LD_PRELOAD=RECORDER, IOCTL_RECORD_FILE=log + ".lines", **env)
         with open(log + ".err", "w") as errors:
             self.runs.append(Run(subprocess.Popen([PROGRAM, *args], env=env, stdout=subprocess.DEVNULL, stderr=errors,
                                                   start_new_session=True), log))
@@ -205,8 +205,7 @@ if __name__ == "__main__":
         zone, minute, *lengths = line.split()
         minute, lengths = int(minute), list(map(int, lengths))
         try:
-            assert lengths[-1] == 0 and (lenient or set(lengths[:-1]) <= {11, 21}), f"pulses of {lengths} from {minute}"
-            assert all(4 <= length <= 14 or 15 <= length <= 25 for length in lengths[:-1]), f"pulses of {lengths}"
+            assert lengths[-1] == 0 and all(4 <= n <= 25 if lenient else n in (11, 21) for n in lengths[:-1]), lengths
             decoded = decode([int(length >= 15) for length in lengths[:-1]])
         except AssertionError:
             if lenient:

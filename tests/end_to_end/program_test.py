@@ -50,10 +50,8 @@ class ToldToStop(unittest.TestCase):
             os.mkfifo(fifo)
             pathlib.Path(config).write_text(f'pcm.stall {{ type file; slave.pcm {{ type null }}; file "{fifo}" }}')
             with open(os.open(fifo, os.O_RDONLY | os.O_NONBLOCK), "rb"):
-                run = session.start("stalled", ["--no-window", "--audio", "stall"], dict(session.env,
-                                    ALSA_CONFIG_PATH=config))
-                wait_for(run.line_changes, 15, "line changes")
-                time.sleep(2)
+                run = session.start("stalled", ["--no-window", "--audio", "stall"], dict(session.env, ALSA_CONFIG_PATH=config))
+                time.sleep(4)  # the pipe filled
                 told = time.monotonic()
                 os.killpg(run.process.pid, signal.SIGTERM)
                 self.assertEqual(run.process.wait(timeout=10), 0)
@@ -131,25 +129,30 @@ class ClockSet(unittest.TestCase):
 
 class EveryCode(unittest.TestCase):
     def test_each_code_read_from_the_wire_by_its_own_decoder(self):
-        # Each at a chosen start, a minute hard for it; all three at once, each with a port and guard of its own.
-        wanted = {"msf": ("2027-03-28 00:58:50", codes.decode_msf, "2027-03-28 02:00 BST", "summer_time_warning"),
-                  "wwvb": ("2028-12-31 23:58:50", codes.decode_wwvb, "2028-12-31 23:59 UTC", "leap_year"),
+        # Each at a chosen start, a minute hard for it; all three at once, each with a port, a guard and a service
+        # manager of its own, whose status names the minute the code's frames name.
+        wanted = {"msf": ("2027-03-28 00:58:50", codes.decode_msf, "2027-03-28 02:00 BST", "summer_time_warning",
+                          "00:59 GMT"),  # the first status: MSF's frame names the coming minute, the others their own
+                  "wwvb": ("2028-12-31 23:58:50", codes.decode_wwvb, "2028-12-31 23:59 UTC", "leap_year", "23:58 UTC"),
                   "jjy": ("2027-06-01 12:44:50", lambda minute: codes.decode_jjy(minute, 2027), "2027-06-01 12:45 JST",
-                          "call_sign_minute")}
+                          "call_sign_minute", "12:44 JST")}
         with contextlib.ExitStack() as stack:
-            runs = {}
+            runs, managers = {}, {}
             for code, (start, *_) in wanted.items():
                 master, stand_in = os.openpty()
                 stack.callback(os.close, master)
                 stack.callback(os.close, stand_in)
                 session = stack.enter_context(Session())
-                runs[code] = session.start_recorded(
-                    code, ["--no-window", "--code", code, "--port", os.ttyname(stand_in), "--start", start])
+                managers[code] = stack.enter_context(socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM))
+                managers[code].bind(os.path.join(session.directory, "notify"))
+                runs[code] = session.start_recorded(code, ["--no-window", "--code", code, "--port",
+                                                           os.ttyname(stand_in), "--start", start],
+                                                    NOTIFY_SOCKET=managers[code].getsockname())
             time.sleep(75)
             for run in runs.values():
                 Session.stop(run)
             for code, run in runs.items():
-                _, decode_minute, named, flag = wanted[code]
+                _, decode_minute, named, flag, status = wanted[code]
                 shapes = {"msf": codes.MSF_SHAPES, "wwvb": codes.WWVB_SHAPES, "jjy": codes.JJY_SHAPES}[code]
                 seconds = {second: shaped(ticks, shapes)
                            for second, ticks in recorded_seconds(run.log + ".lines").items()}
@@ -160,6 +163,11 @@ class EveryCode(unittest.TestCase):
                            (code == "msf" or seconds.get(second - 1) == marker)]
                 self.assertIn(named, [minute for minute, _ in decoded], code)
                 self.assertTrue(all(flags[flag] for minute, flags in decoded if minute == named), code)
+                managers[code].setblocking(False)
+                told = []
+                with contextlib.suppress(BlockingIOError):
+                    told += iter(lambda code=code: managers[code].recv(4096).decode(), None)
+                self.assertTrue([line for line in told if "STATUS" in line][0].startswith("STATUS=Sending " + status))
 
 
 class Unattended(unittest.TestCase):
