@@ -12,6 +12,7 @@
 
 #include "platform/audio_device.h"
 #include "platform/serial_port.h"
+#include "platform/steady_clock.h"
 
 TEST(PlatformWindows, PortOpensAgainOnceClosed) {
   const platform::PortHandle port = platform::OpenSerialPort("COM1").handle;
@@ -21,7 +22,7 @@ TEST(PlatformWindows, PortOpensAgainOnceClosed) {
 }
 
 // Opened by the name the list gives, at no more than the rate asked; after a second written as it plays, its next frame
-// leaves within the buffer's length of now on the wall clock; left to run dry, it says so. A made-up name opens none.
+// leaves within the buffer's length of now on the steady clock; left to run dry, it says so. A made-up name opens none.
 TEST(PlatformWindows, SoundEndpointTellsWhenTheNextFrameLeavesAndWhenItRanDry) {
   using namespace std::chrono_literals;
   const auto devices = platform::ListAudioDevices();
@@ -33,7 +34,7 @@ TEST(PlatformWindows, SoundEndpointTellsWhenTheNextFrameLeavesAndWhenItRanDry) {
   std::int64_t leaves = 0;
   EXPECT_EQ(platform::WriteAudio(opening.device, second.data(), opening.rate, error), platform::AudioResult::Done);
   EXPECT_EQ(platform::NextFrameTime(opening.device, leaves, error), platform::AudioResult::Done);
-  const auto ahead = std::chrono::nanoseconds(leaves) - std::chrono::system_clock::now().time_since_epoch();
+  const auto ahead = std::chrono::nanoseconds(leaves - platform::SteadyNanos());
   EXPECT_TRUE(ahead > 0s && ahead < 500ms) << std::chrono::duration_cast<std::chrono::milliseconds>(ahead).count();
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(platform::NextFrameTime(opening.device, leaves, error), platform::AudioResult::Underrun);
