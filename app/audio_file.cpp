@@ -141,14 +141,27 @@ int WriteAudioFile(const Settings& settings) {
   // first minute begins.
   KeyingOfTheFile keying;
   std::uint8_t parityCount = 0;
-  const auto shape = [&](std::int64_t second) {
-    keying.Add(code.SecondAt(clock.At(second), settings.WrongParities, parityCount));
+  const auto shape = [&](const timecode::ClockReading& reading) {
+    const timecode::SecondPattern pattern = code.SecondAt(reading, settings.WrongParities, parityCount);
+    keying.Add(pattern);
+    return pattern.Symbol;
   };
-  shape(firstMinute - 1);
+  shape(clock.At(firstMinute - 1));
+  std::string frameLines;  // --frames: told once the file is written, as the transmitter tells each minute sent
   for (int minute = 0; minute < settings.Minutes; ++minute) {
     const std::int64_t begins = firstMinute - 1 + keying.Seconds();
-    const int length = clock.At(begins).SecondsInMinute;
-    for (int second = 0; second < length; ++second) shape(begins + second);
+    timecode::SentMinute sent;
+    sent.Seconds = clock.At(begins).SecondsInMinute;
+    for (int second = 0; second < sent.Seconds; ++second) {
+      sent.Reading = clock.At(begins + second);
+      sent.Symbols[second] = shape(sent.Reading);
+      sent.Sent[second] = true;
+    }
+    if (settings.Frames) {
+      char line[512];
+      code.DescribeFrame(sent, line, sizeof line);
+      (frameLines += line) += '\n';
+    }
   }
 
   output::KeyedTone tone(output::TimeCodeTone(code), settings.AudioRate);
@@ -158,6 +171,7 @@ int WriteAudioFile(const Settings& settings) {
     TellFailureAndRemove(settings.AudioFile, failure);
     return 1;
   }
+  std::fputs(frameLines.c_str(), stdout);
   TellWritten(settings, clock.At(firstMinute).Now, tone.ToneHz());
   return 0;
 }

@@ -153,7 +153,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   parser.setApplicationDescription(
       QStringLiteral("Sends the PC clock's time as a long-wave time code (DCF77, MSF, WWVB or JJY) on a serial "
                      "port's DTR and RTS lines."));
-  const QCommandLineOption help = parser.addHelpOption();
+  // Not Qt's own help option, whose --help-all would promise Qt's options, which the program never takes.
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Displays help on commandline options."));
+  parser.addOption(help);
   const QCommandLineOption version = parser.addVersionOption();
 #ifdef _WIN32
   const QString portForms = QStringLiteral("COMn");
@@ -172,7 +175,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       QStringLiteral("Send nothing while the PC's clock is not synchronised; start again at a minute mark."));
   const QCommandLineOption code(QStringLiteral("code"),
                                 QStringLiteral("The time code sent: dcf77 (Germany), msf (United Kingdom), wwvb "
-                                               "(United States) or jjy (Japan). Default: dcf77."),
+                                               "(United States), jjy or jjy60 (Japan, its 40 and 60 kHz stations). "
+                                               "Default: dcf77."),
                                 QStringLiteral("name"));
   const QCommandLineOption zone(
       QStringLiteral("zone"),
@@ -214,12 +218,13 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                                    QStringLiteral("count"));
   parser.addOptions({port, listPorts, requireSync, code, zone, start, frames, noWindow, noPort, audio, listAudio,
                      audioRate, audioFile, minutes});
-#ifdef _WIN32
-  const QCommandLineOption service(
+  QCommandLineOption service(
       QStringLiteral("service"),
       QStringLiteral("Run as a Windows service, started by the Service Control Manager, reporting to the event log."));
-  parser.addOption(service);
+#ifndef _WIN32
+  service.setFlags(QCommandLineOption::HiddenFromHelp);  // taken only to say where the Linux service is
 #endif
+  parser.addOption(service);
   // The check boxes, each as it starts: Beep and InvertOutput, then the three parity boxes, 1 to 3, each sending the
   // bit that each code declares for it wrong.
   const QCommandLineOption tone(QStringLiteral("tone"),
@@ -247,9 +252,26 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   if (!parser.positionalArguments().isEmpty()) {
     return Refused(QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst()));
   }
-  if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-    // Before the application exists, Qt cannot name the program in the usage line.
-    return Exit(0, parser.helpText().replace(QStringLiteral("<executable_name>"), arguments.value(0)));
+  if (parser.isSet(help)) {
+    // The usage line names the program as it is installed, not the path it was started by.
+    return Exit(0, QStringLiteral("Usage: velkorin [options]\n") + parser.helpText().section(u'\n', 1));
+  }
+#ifndef _WIN32
+  if (parser.isSet(service)) {
+    return Refused(
+        QStringLiteral("--service is the Windows service's; on Linux the systemd unit velkorin.service "
+                       "runs the program without a window: sudo systemctl enable --now velkorin."));
+  }
+#endif
+  // A sound file is written and nothing else: what it would not use is refused rather than passed over.
+  if (parser.isSet(audioFile)) {
+    const QCommandLineOption* const unusedByAFile[] = {&port,  &listPorts, &listAudio,    &requireSync, &noWindow,
+                                                       &audio, &tone,      &invertOutput, &service};
+    for (const QCommandLineOption* unused : unusedByAFile) {
+      if (parser.isSet(*unused))
+        return Refused(QStringLiteral("--%1: --audio-file writes a sound file and nothing else.")
+                           .arg(unused->names().constLast()));
+    }
   }
   if (parser.isSet(version)) {
     return Exit(0, QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n');
@@ -276,8 +298,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
   }
   if (parser.isSet(minutes) && !parser.isSet(audioFile))
     return Refused(QStringLiteral("--minutes: give --audio-file."));
-  if (parser.isSet(noPort) && (parser.isSet(port) || !parser.isSet(audio))) {
-    return Refused(QStringLiteral("--no-port: give --audio, and no --port."));
+  if (parser.isSet(noPort) && (parser.isSet(port) || !(parser.isSet(audio) || parser.isSet(audioFile)))) {
+    return Refused(QStringLiteral("--no-port: give --audio or --audio-file, and no --port."));
   }
   if (parser.isSet(noPort)) settings.PortNames.clear();
   if (parser.isSet(port)) {
@@ -319,23 +341,23 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     return Refused(QStringLiteral("--tone on: the sound device plays the time code (--audio)."));
   }
   commandLine.settings.NoWindow = parser.isSet(noWindow);
-#ifdef _WIN32
   commandLine.settings.Service = parser.isSet(service);
   commandLine.settings.NoWindow = commandLine.settings.NoWindow || commandLine.settings.Service;
-#endif
   commandLine.settings.RequireSync = parser.isSet(requireSync);
   if (commandLine.settings.RequireSync && platform::ReadClockSync().sync == platform::ClockSync::Unknown) {
     return Refused(QStringLiteral("--require-sync: this system does not tell whether its clock is synchronised."));
   }
   if (parser.isSet(code)) {
     const QString name = parser.value(code);
-    const auto chosen =
-        std::find_if(std::begin(timecode::kCodes), std::end(timecode::kCodes),
-                     [&](const timecode::TimeCode* known) { return name == QLatin1String(known->Name); });
-    if (chosen == std::end(timecode::kCodes)) {
-      return Refused(QStringLiteral("--code '%1': give dcf77, msf, wwvb or jjy.").arg(name));
+    QStringList names;
+    for (const timecode::TimeCode* known : timecode::kCodes) {
+      if (name.compare(QLatin1String(known->Name), Qt::CaseInsensitive) == 0) commandLine.settings.Code = known;
+      names << QLatin1String(known->Name);
     }
-    commandLine.settings.Code = *chosen;
+    if (name.compare(QLatin1String(settings.Code->Name), Qt::CaseInsensitive) != 0) {
+      const QString last = names.takeLast();
+      return Refused(QStringLiteral("--code '%1': give %2 or %3.").arg(name, names.join(QStringLiteral(", ")), last));
+    }
   }
   // The parity bits sent wrong, by the code's own declarations: each box's, then each named.
   const timecode::TimeCode& sent = *settings.Code;

@@ -53,10 +53,18 @@ TEST(CommandLineTest, FormsAcceptedAndRefused) {
        "--invert-parity 'P1': MSF has no such parity bit; give 54B, 55B, 56B or 57B."},
       {{"--code", "wwvb", "--invert-parity", "P1"}, Then::Exit, "--invert-parity: WWVB has no parity bits."},
       {{"-h"}, Then::Exit, "The box Invert P3: send DCF77's P3 or MSF's 55B"},
+      {{"-h"}, Then::Exit, "Usage: velkorin [options]"},
+      {{"--help-all"}, Then::Exit, "Unknown option 'help-all'."},
+      {{"--code", "MSF", "--port", "com3"}, Then::OpenWindow, "/dev/ttyS2"},
+      {{"--code", "dcf"}, Then::Exit, "--code 'dcf': give dcf77, msf, wwvb, jjy or jjy60."},
+      {{"--service"}, Then::Exit, "on Linux the systemd unit velkorin.service runs the program"},
+      {{"--audio-file", "x.wav", "--no-port", "--frames"}, Then::WriteAudioFile, ""},
+      {{"--audio-file", "x.wav", "--port", "COM2"}, Then::Exit, "--port: --audio-file writes a sound file and nothing"},
+      {{"--audio-file", "x.wav", "--require-sync"}, Then::Exit, "--require-sync: --audio-file writes a sound file"},
   };
   for (const auto& [arguments, then, expected] : kForms) {
     SCOPED_TRACE(arguments.join(u' ').toStdString());
-    const CommandLine parsed = ParseCommandLine(QStringList{"velkorin"} + arguments);
+    const CommandLine parsed = ParseCommandLine(QStringList{"/usr/bin/velkorin"} + arguments);
     EXPECT_EQ(parsed.then, then);
     const bool refused = then == Then::Exit && parsed.standardOutput.empty();
     EXPECT_EQ(parsed.exitStatus, refused ? kRefused : 0);
