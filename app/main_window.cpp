@@ -5,10 +5,12 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QHelpEvent>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
 #include <QStyle>
+#include <QToolTip>
 #include <string>
 
 #include "app/clock_sync_text.h"
@@ -43,6 +45,22 @@ QString ChosenStartLine(const Settings& settings) {
                            start.SummerTime ? "summer time" : "standard time");
 }
 
+// "Velkorin – MSF, COM3": what the options change of what is sent, the code, the ports, the zone and a chosen start.
+QString TitleFor(const QString& name, const Settings& settings) {
+  const timecode::TimeCode& code = *settings.Code;
+  QStringList changed;
+  if (&code != &timecode::kDcf77) changed << QLatin1String(code.Title);
+  if (settings.PortNames.empty()) changed << QStringLiteral("sound only");
+  if (settings.PortNames != Settings{}.PortNames && !settings.PortNames.empty()) {
+    QStringList ports;
+    for (const std::string& port : settings.PortNames) ports << QString::fromStdString(port);
+    changed << ports.join(QStringLiteral(", "));
+  }
+  if (settings.Zone != (code.Zone != nullptr ? code.Zone : "")) changed << QString::fromStdString(settings.Zone);
+  if (settings.Start) changed << QStringLiteral("a chosen time");
+  return changed.isEmpty() ? name : name + QStringLiteral(" – ") + changed.join(QStringLiteral(", "));
+}
+
 }  // namespace
 
 TForm1::TForm1(const Settings& settings, platform::LocalClock* clock, QWidget* parent)
@@ -57,6 +75,8 @@ TForm1::TForm1(const Settings& settings, platform::LocalClock* clock, QWidget* p
   // Labels size themselves to their text: the sizes in the description fit it only in the design font.
   for (QLabel* label : {Label1, Label2, Puls}) label->adjustSize();
   chosenStartLine_ = ChosenStartLine(settings);
+  title_ = TitleFor(windowTitle(), settings);
+  setWindowTitle(title_);
   closeHandler_ = HandlerNamedBy("OnClose");
   HandlerNamedBy("OnCreate").invoke(this);
 }
@@ -86,6 +106,10 @@ void TForm1::StartProgram() {
   if (!settings_.AudioDevice.empty()) {
     Tone->setEnabled(false);
     Tone->setToolTip(QStringLiteral("The sound device plays the time code (--audio)"));
+  }
+  if (settings_.PortNames.empty()) {
+    InvertOutput->setEnabled(false);
+    InvertOutput->setToolTip(QStringLiteral("No port is driven (--no-port): there are no lines to invert"));
   }
   const timecode::TimeCode& code = *settings_.Code;
   QCheckBox* const parityBoxes[] = {InvertP1, InvertP2, InvertP3};
@@ -127,11 +151,12 @@ output::Switches* TForm1::Switches() {
 
 void TForm1::CleanUp() { runner_.CleanUp(); }
 
-// A modal box with the text, the caption "Error" and only an OK button, no icon; none once the system has asked the
-// program to end.
-void TForm1::TellStartFailure(const std::string& text) {
+// A modal box with the text, the caption "Error" and only an OK button, no icon, the reason and what to do below the
+// text for whoever started the program from a menu; none once the system has asked the program to end.
+void TForm1::TellStartFailure(const std::string& text, const std::string& why) {
   if (stoppedDuringStartUp_) return;
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Error"), QString::fromStdString(text), QMessageBox::Ok);
+  box.setInformativeText(QString::fromLocal8Bit(why));
   box.exec();
 }
 
@@ -178,16 +203,36 @@ void TForm1::SetPulse(bool on) { Image1->setVisible(on); }
 void TForm1::SecondBegun(const output::BegunSecond& second) {
   Label1->adjustSize();
   Label2->adjustSize();
-  ShowClockSync(second);
+  ShowState(second);
 }
 
-// The clock's state, and while a minute is not sent whole, why.
-void TForm1::ShowClockSync(const output::BegunSecond& second) {
-  const ShownSync shown{second.Sync.sync, (second.Sync.estimatedError.count() + 50) / 100, second.NextHeld,
-                        second.Spoiled != nullptr};
-  if (shown == shownSync_) return;
-  shownSync_ = shown;
-  QString text = chosenStartLine_ + QString::fromStdString(ClockSyncText(second.Sync, second.NextHeld));
+// What is sent where, each port's state and the clock's, and while a minute is not sent whole, why; a port that is lost
+// or refuses its lines also in the title, until it is back.
+void TForm1::ShowState(const output::BegunSecond& second) {
+  Transmitter* transmitter = runner_.transmitter();
+  const ShownState shown{second.Sync.sync, (second.Sync.estimatedError.count() + 50) / 100, second.NextHeld,
+                         second.Spoiled != nullptr, transmitter->Lines().Trouble()};
+  if (shown == shownState_) return;
+  const bool troubleChanged = !shownState_ || shownState_->portTrouble != shown.portTrouble;
+  shownState_ = shown;
+  QString text = chosenStartLine_ + QStringLiteral("Sending ") + QString::fromStdString(transmitter->Describe()) +
+                 u'\n' + QString::fromStdString(ClockSyncText(second.Sync, second.NextHeld));
   if (second.Spoiled != nullptr) text += QStringLiteral("\nNothing more is sent in this minute: ") + second.Spoiled;
-  for (QLabel* shownOn : {Label1, Label2, Image1}) shownOn->setToolTip(text);
+  for (QLabel* shownOn : {Label1, Label2, Image1, Puls}) shownOn->setToolTip(text);
+  if (!troubleChanged) return;
+  char trouble[512];
+  transmitter->Lines().DescribeTrouble(trouble, sizeof trouble);
+  setWindowTitle(trouble[0] == '\0' ? title_ : title_ + QStringLiteral(" – ") + QString::fromLocal8Bit(trouble));
+}
+
+// The lamp is hidden most of each second, and a hidden widget shows no tooltip: its place shows the lamp's.
+bool TForm1::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && !Image1->isVisible()) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    if (Image1->geometry().contains(help->pos())) {
+      QToolTip::showText(help->globalPos(), Image1->toolTip(), this, Image1->geometry());
+      return true;
+    }
+  }
+  return QWidget::event(event);
 }

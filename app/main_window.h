@@ -38,8 +38,9 @@ class TForm1 : public QWidget, public Ui::TForm1, public Host, public output::Ou
   // Whether start-up asked the program to end, and whether the system asked it to while a start-up box was shown.
   bool EndRequested() const { return runner_.EndRequested(); }
   bool StoppedDuringStartUp() const { return stoppedDuringStartUp_; }
+  int ExitStatus() const { return runner_.ExitStatus(); }
 
-  void TellStartFailure(const std::string& text) override;
+  void TellStartFailure(const std::string& text, const std::string& why) override;
   void StopRequested() override;
 
   void NewSecond(const timecode::TimeSample& now) override;
@@ -48,6 +49,7 @@ class TForm1 : public QWidget, public Ui::TForm1, public Host, public output::Ou
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
 
  private slots:
   void StartProgram();
@@ -56,7 +58,7 @@ class TForm1 : public QWidget, public Ui::TForm1, public Host, public output::Ou
  private:
   QMetaMethod HandlerNamedBy(const char* event) const;
   void AppendTwoDigits(int value);
-  void ShowClockSync(const output::BegunSecond& second);
+  void ShowState(const output::BegunSecond& second);
   output::Switches* Switches();
 
   const Settings settings_;
@@ -66,14 +68,17 @@ class TForm1 : public QWidget, public Ui::TForm1, public Host, public output::Ou
   bool stoppedDuringStartUp_ = false;
   // The display texts are composed here one after the other, at a new second only.
   QString TextBuffer;
-  // What the tooltips last said of the clock, so that they are composed again only when that changes.
-  struct ShownSync {
+  // What the tooltips and the title last said of the clock and the ports, so that they are composed again only when
+  // that changes.
+  struct ShownState {
     platform::ClockSync sync;
     std::int64_t estimatedErrorTenthsOfMs;
     bool holding;
     bool spoiled;
-    bool operator==(const ShownSync&) const = default;
+    std::uint32_t portTrouble;
+    bool operator==(const ShownState&) const = default;
   };
-  std::optional<ShownSync> shownSync_;
+  std::optional<ShownState> shownState_;
   QString chosenStartLine_;  // the first line of the tooltips when a chosen time is sent, else empty
+  QString title_;            // as the options make it, without the ports' trouble
 };

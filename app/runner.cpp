@@ -2,6 +2,7 @@
 #include "app/runner.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <ctime>
 #include <exception>
 
@@ -12,8 +13,9 @@
 
 namespace {
 
-// The single-instance guard's name.
+// The single-instance guard's name, and what a second copy with a window says below its box.
 constexpr char kInstanceGuardName[] = "test";
+constexpr char kRunningAlready[] = "Another copy runs in this session and keeps the port: use that one.";
 
 // A chosen time as if the clock had read it now: whole seconds, so the second marks stay where they are.
 std::int64_t OffsetFor(const Settings& settings) {
@@ -35,10 +37,14 @@ Runner::~Runner() { CleanUp(); }
 // Qt drops a quit() made before the main loop runs. Queued, it waits for the loop, unless a message box shown
 // meanwhile runs a loop of its own that takes the call and drops it: exactly what a second copy does at start-up. So
 // the request is also remembered, for the entry to look at before it starts the loop.
-void Runner::Fail(Host& host, const std::string& text) {
-  host.TellStartFailure(text);
+//
+// What keeps the program from starting is reported, the reason where there is one: a window adds its box, with the
+// program's own words and the reason below them.
+void Runner::Fail(Host& host, const std::string& text, const std::string& why, int exitStatus) {
+  platform::Report(platform::Severity::Error, (why.empty() ? text : why).c_str());
+  host.TellStartFailure(text, why);
   endRequested_ = true;
-  exitStatus_ = withWindow_ ? 0 : 1;
+  exitStatus_ = std::max(exitStatus_, exitStatus);
   QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
@@ -52,18 +58,20 @@ bool Runner::Start(Host& host, output::Output* hostOutput) {
     const platform::InstanceGuard guard = platform::CreateInstanceGuard(kInstanceGuardName);
     guard_ = guard.handle;
     if (guard.alreadyExisted) {
-      Fail(host, "Application already running");
+      Fail(host, "Application already running", withWindow_ ? kRunningAlready : "", 1);
       if (!withWindow_) return false;
     }
     const std::string warning = GermanTimeWarning(settings_, std::time(nullptr) + clock_->OffsetSeconds());
     if (!warning.empty()) platform::Report(platform::Severity::Warning, warning.c_str());
     transmitter_ = std::make_unique<Transmitter>(settings_, *clock_, hostOutput);
-    for (const std::string& name : transmitter_->OpenPorts(!withWindow_)) Fail(host, "Failure to open " + name);
+    // A name that stands for no serial port is refused as an option the program cannot use.
+    for (const PortFailure& port : transmitter_->OpenPorts(!withWindow_))
+      Fail(host, "Failure to open " + port.name, port.why, port.noSerialPort ? 2 : 1);
+    if (!withWindow_ && !endRequested_) transmitter_->ReportStart();
     timer_ = std::make_unique<platform::TickTimer>(timecode::kTickPeriod);
     QObject::connect(timer_.get(), &platform::TickTimer::timeout, timer_.get(), [this] { transmitter_->TimerTick(); });
   } catch (const std::exception& error) {
-    if (withWindow_) platform::Report(platform::Severity::Error, error.what());  // outlasting the box
-    Fail(host, error.what());
+    Fail(host, error.what(), "", 1);
   }
   if (endRequested_) return false;
   platform::TellReady();

@@ -16,9 +16,8 @@
 class Host {
  public:
   // Something that keeps the program from running as asked, in the program's own words ("Application already
-  // running", "Failure to open COM1"); the reason, where the system gave one, is already reported. The window shows it
-  // in a box; without one it was the report.
-  virtual void TellStartFailure(const std::string& text) = 0;
+  // running", "Failure to open COM1"), and why, with what to do, where there is more to say; both already reported.
+  virtual void TellStartFailure(const std::string& text, const std::string& why) = 0;
   // The system asked the program to end: a signal, Ctrl-C, the service manager.
   virtual void StopRequested() = 0;
 
@@ -33,7 +32,8 @@ class Host {
 class Runner {
  public:
   // Without a window a second copy ends at once and a port that cannot be opened is waited for; with one, the user is
-  // told of either in a box, and the program ends once start-up is over. `clock`: the PC's, or a stand-in.
+  // told of either in a box, and the program ends once start-up is over, with status 1. A name that stands for no
+  // serial port ends it with status 2 either way. `clock`: the PC's, or a stand-in.
   Runner(const Settings& settings, bool withWindow, platform::LocalClock* clock = nullptr);
   Runner(const Runner&) = delete;
   Runner& operator=(const Runner&) = delete;
@@ -54,7 +54,7 @@ class Runner {
   int ExitStatus() const { return exitStatus_; }
 
  private:
-  void Fail(Host& host, const std::string& text);
+  void Fail(Host& host, const std::string& text, const std::string& why, int exitStatus);
 
   const Settings settings_;
   const bool withWindow_;

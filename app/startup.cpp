@@ -36,13 +36,16 @@ int RunWindow(int argc, char** argv, const Settings& settings) {
     TForm1 Form1(settings);  // building it runs StartProgram, which starts Timer1
     if (Form1.StoppedDuringStartUp()) {
       Form1.close();
-    } else if (!Form1.EndRequested()) {
+    } else if (Form1.EndRequested()) {
+      return Form1.ExitStatus();
+    } else {
       Form1.show();
       QApplication::exec();
     }
   } catch (const std::exception& error) {
     // The application's standard display of an error that nothing else caught.
     QMessageBox::critical(nullptr, QCoreApplication::applicationName(), QString::fromLocal8Bit(error.what()));
+    return 1;
   }
   return 0;
 }

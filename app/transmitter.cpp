@@ -33,6 +33,11 @@ Transmitter::Transmitter(const Settings& settings, platform::LocalClock& clock, 
       gate_(settings.RequireSync),
       guard_(settings.Code->LateEdgeMs),
       portNames_(settings.PortNames),
+      zoneOfThePc_(settings.Zone.empty()),
+      zone_(settings.Zone),
+      soundDescription_(!settings.AudioDevice.empty() ? "; the time code as sound on " + settings.AudioDevice
+                        : settings.Tone               ? "; a beep with each pulse"
+                                                      : ""),
       lines_(switches_, report_),
       status_(*settings.Code, lines_, platform::AliveInterval()) {
   switches_.Tone = settings.Tone;
@@ -50,18 +55,25 @@ Transmitter::Transmitter(const Settings& settings, platform::LocalClock& clock, 
   outputs_.push_back(&status_);
 }
 
-std::vector<std::string> Transmitter::OpenPorts(bool waitForThem) {
-  std::vector<std::string> failed;
+std::vector<PortFailure> Transmitter::OpenPorts(bool waitForThem) {
+  std::vector<PortFailure> failed;
   for (const std::string& name : portNames_) {
+    // A name that stands for no serial port at all (a file, /dev/null, a pseudo-terminal) is never waited for.
     const platform::PortOpening port = lines_.AddPort(name.c_str(), waitForThem);
     if (port.handle != platform::kNoPort) continue;
+    const std::string device = name == port.device ? name : name + " (" + port.device + ")";
+    if (port.noSerialPort != nullptr) {
+      failed.push_back({name, device + " is no serial port: " + port.noSerialPort, true});
+      continue;
+    }
     char reason[512];
     platform::DescribeOpenError(port.error, port.device, reason, sizeof reason);
-    const std::string device = name == port.device ? name : name + " (" + port.device + ")";
-    const std::string line = "cannot " + std::string(port.failedStep) + " the port " + device + ": " + reason +
-                             (waitForThem ? "; trying it again every second" : "");
-    report_(platform::Severity::Error, line.c_str());
-    if (!waitForThem) failed.push_back(name);
+    const std::string line = "cannot " + std::string(port.failedStep) + " the port " + device + ": " + reason;
+    if (!waitForThem) {
+      failed.push_back({name, line, false});
+      continue;
+    }
+    report_(platform::Severity::Error, (line + "; trying it again every second").c_str());
   }
   return failed;
 }
@@ -92,6 +104,32 @@ void Transmitter::TimerTick() {
   }
   if (guard_.TakeNews()) Spoiled();
   if (tick.NewSecond) SecondBegun(reading);
+}
+
+std::string Transmitter::Describe() {
+  const timecode::TimeCode& code = engine_.Code();
+  const timecode::ClockReading now = clock_.Read();
+  char ports[512];
+  lines_.DescribePorts(ports, sizeof ports);
+  char text[768];
+  std::snprintf(text, sizeof text, "%s (%s, %g kHz), %s%s (%s), %s", code.Title, code.Country, code.CarrierHz / 1000.0,
+                zoneOfThePc_ ? "the PC's local time" : "the time of ", zone_.c_str(), now.Now.Zone, ports);
+  return text + soundDescription_;
+}
+
+void Transmitter::ReportStart() {
+  const platform::ClockSyncState sync = clock_.Synchronisation();
+  syncKnown_ = true;
+  lastSync_ = sync.sync;
+  std::string line = "sending " + Describe();
+  if (clock_.OffsetSeconds() != 0) {
+    const timecode::LocalTime start = clock_.Read().Now;
+    char chosen[64];
+    std::snprintf(chosen, sizeof chosen, "; a chosen time, from %04d-%02d-%02d %02d:%02d:%02d", start.Year, start.Month,
+                  start.Day, start.Hour, start.Minute, start.Second);
+    line += chosen;
+  }
+  report_(platform::Severity::Notice, (line + "; " + ClockSyncReport(sync, gate_.Holding())).c_str());
 }
 
 // Told once: the lines go idle at once, the sound no later than its next tick period.

@@ -17,6 +17,14 @@
 #include "platform/report.h"
 #include "timecode/tick_engine.h"
 
+// A port that could not be opened at start, and why, in a line for the user; whether its name stands for no serial
+// port at all, which no waiting mends.
+struct PortFailure {
+  std::string name;
+  std::string why;
+  bool noSerialPort;
+};
+
 // One transmission: the code and its switches, the engine's counters, the synchronisation gate, the guard against a
 // minute that cannot be sent right, and the outputs, built from the settings. Each tick it reads its clock, lets the
 // engine count, decides whether the pulse goes out, tells every output, and checks when the lines' edges went out; it
@@ -30,9 +38,10 @@ class Transmitter {
   Transmitter(const Transmitter&) = delete;
   Transmitter& operator=(const Transmitter&) = delete;
 
-  // Opens the settings' ports, each reported where it cannot be opened, with the system's reason. With waitForThem,
-  // those are tried again every second until they open; the names of the others are returned.
-  std::vector<std::string> OpenPorts(bool waitForThem);
+  // Opens the settings' ports. With waitForThem, one that is missing or held is reported, with the system's reason,
+  // and tried again every second until it opens; the others that cannot be opened are returned, and so is a name
+  // that stands for no serial port at all.
+  std::vector<PortFailure> OpenPorts(bool waitForThem);
 
   // An output of the caller's, told after the transmitter's own; for as long as the transmitter lives.
   void AddOutput(output::Output& added) { outputs_.push_back(&added); }
@@ -41,9 +50,17 @@ class Transmitter {
   // what is done once a second.
   void TimerTick();
 
+  // What it sends and where, for the line at start and the window's tooltips: "DCF77 (Germany, 77.5 kHz), the PC's
+  // local time (CET), on COM1 (/dev/ttyS0)", and the sound, if any.
+  std::string Describe();
+  // Without a window: the line at start, what it sends, where, and the PC clock's synchronisation, which the first
+  // second then does not report again.
+  void ReportStart();
+
   // What the window's check boxes change while the program runs.
   output::Switches& Switches() { return switches_; }
   const timecode::TimeCode& Code() const { return engine_.Code(); }
+  const output::SerialLines& Lines() const { return lines_; }
 
  private:
   void SecondBegun(const timecode::ClockReading& reading);
@@ -56,6 +73,9 @@ class Transmitter {
   SyncGate gate_;
   MinuteGuard guard_;
   std::vector<std::string> portNames_;
+  const bool zoneOfThePc_;  // the system's zone, rather than one the code or --zone names
+  std::string zone_;
+  std::string soundDescription_;
   bool pulseOn_ = false;
   bool pulseHeldBack_ = false;  // the gate was closed as the running pulse began
   platform::ClockSync lastSync_ = platform::ClockSync::Unknown;

@@ -4,14 +4,13 @@
 #include <QCoreApplication>
 
 #include "app/runner.h"
-#include "platform/report.h"
 
 namespace {
 
-// No one is there to read a box: what keeps the program from starting is reported, and a request to stop ends it.
+// No one is there to read a box: what keeps the program from starting is only reported, and a request to stop ends it.
 class Unattended : public Host {
  public:
-  void TellStartFailure(const std::string& text) override { platform::Report(platform::Severity::Error, text.c_str()); }
+  void TellStartFailure(const std::string&, const std::string&) override {}
   void StopRequested() override { QCoreApplication::quit(); }
 };
 

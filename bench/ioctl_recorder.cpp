@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
-// Preloaded into a running program (LD_PRELOAD) to record when it sets and clears its serial port's
-// control lines: every TIOCMBIS and TIOCMBIC request, with the wall-clock time at which it was made, each
-// answered as a serial port with modem lines answers it.
+// Preloaded into a running program (LD_PRELOAD) so that a pseudo-terminal standing in for a serial port answers for
+// modem lines as a serial port does: the query of the lines (TIOCMGET), on a terminal, always; and with
+// IOCTL_RECORD_FILE named, every TIOCMBIS and TIOCMBIC request too, recorded with the wall-clock time at which it was
+// made. Without a file, those go on to the terminal, which refuses them, as a trace then shows.
 // The records go into memory while the program runs (no allocation, no I/O on the way) and into the
-// file named by IOCTL_RECORD_FILE when the program exits or is ended with SIGTERM.
+// file when the program exits or is ended with SIGTERM.
 //
 // The file: the number of records that did not fit (uint64), then one Record per line change, in the
 // machine's byte order. The program switches its lines from its main thread only, so the records
 // have a single writer.
 
+#include <asm-generic/termios.h>  // the modem lines' bits
 #include <asm/ioctls.h>  // the request numbers alone; the C library's ioctl declaration is the one replaced here
 #include <dlfcn.h>
 #include <errno.h>
@@ -100,7 +102,11 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
   va_end(arguments);
   // A call made before this library's constructor ran (by another library's) finds it here.
   if (RealIoctl == nullptr) RealIoctl = LookUpRealIoctl();
-  if (request != TIOCMBIS && request != TIOCMBIC) return RealIoctl(fd, request, argument);
+  if (request == TIOCMGET && ::isatty(fd)) {
+    *static_cast<int*>(argument) = TIOCM_DTR | TIOCM_RTS;
+    return 0;
+  }
+  if ((request != TIOCMBIS && request != TIOCMBIC) || OutputPath[0] == '\0') return RealIoctl(fd, request, argument);
   // The port is a pseudo-terminal standing in for a serial one, which has no modem lines: the request is answered
   // as a serial port answers it, so that the program drives its lines as it would a real port's.
   timespec now{};

@@ -26,6 +26,12 @@ class PortLines {
   void ReportWhatChanged(const platform::Reporter& report);
 
   bool Away() const { return away_; }
+  // Open, but its last line change failed.
+  bool Refusing() const { return !away_ && failure_ != 0; }
+  // Away after it was open: gone, rather than not there yet.
+  bool Lost() const { return away_ && openedOnce_; }
+  // The name the user gave: "COM1".
+  const char* Name() const { return name_; }
   // The name the user gave, with the device it stands for where that differs: "COM1 (/dev/ttyS0)".
   const char* Title() const { return title_; }
 

@@ -22,7 +22,8 @@ SerialLines::SerialLines(const Switches& switches, platform::Reporter report)
 
 platform::PortOpening SerialLines::AddPort(const char* name, bool waitForIt) {
   const platform::PortOpening opening = platform::OpenSerialPort(name);
-  if ((opening.handle == platform::kNoPort && !waitForIt) || ports_.size() == kMostPorts) return opening;
+  const bool waited = waitForIt && opening.noSerialPort == nullptr;
+  if ((opening.handle == platform::kNoPort && !waited) || ports_.size() == kMostPorts) return opening;
   ports_.push_back(std::make_unique<PortLines>(name, opening));
   return opening;
 }
@@ -49,6 +50,28 @@ void SerialLines::DescribePorts(char* text, std::size_t size) const {
     }
   }
   if (ports_.empty() && size > 0) std::snprintf(text, size, "on no port");
+}
+
+// Two bits a port: whether it is away, whether it refuses its lines.
+static_assert(2 * kMostPorts <= 32, "two bits a port");
+
+std::uint32_t SerialLines::Trouble() const {
+  std::uint32_t trouble = 0;
+  for (std::size_t index = 0; index < ports_.size(); ++index) {
+    trouble |= static_cast<std::uint32_t>(ports_[index]->Away() | ports_[index]->Refusing() << 1) << (2 * index);
+  }
+  return trouble;
+}
+
+void SerialLines::DescribeTrouble(char* text, std::size_t size) const {
+  std::size_t used = 0;
+  if (size > 0) text[0] = '\0';
+  for (const auto& port : ports_) {
+    const char* state = port->Lost() ? "lost" : port->Away() ? "missing" : port->Refusing() ? "refuses its lines" : "";
+    if (*state == '\0' || used >= size) continue;
+    const int written = std::snprintf(text + used, size - used, "%s%s %s", used > 0 ? ", " : "", port->Name(), state);
+    used += written > 0 ? static_cast<std::size_t>(written) : 0;
+  }
 }
 
 }  // namespace output

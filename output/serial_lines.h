@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -32,13 +33,18 @@ class SerialLines : public Output {
 
   // Opens the port of that name (COMn, or a device path on Linux), which fails if it is missing or held by another
   // program, a running copy of this one, say, and adds it to the ports driven. One that fails is added only if
-  // `waitForIt`, and tried again about once a second as one that went away is, until it opens.
+  // `waitForIt`, and tried again about once a second as one that went away is, until it opens; one whose name stands
+  // for no serial port at all, never.
   platform::PortOpening AddPort(const char* name, bool waitForIt);
 
   void SetPulse(bool on) override;
 
   // Where the pulses go, for a line on what is sent: "on COM1 (/dev/ttyS0) and /dev/ttyUSB0; waiting for COM3".
   void DescribePorts(char* text, std::size_t size) const;
+  // The ports whose lines do not go out as sent, by the names the user gave: "COM1 lost, COM3 refuses its lines";
+  // empty while all do. Trouble() changes whenever the text would, so a window composes it only then.
+  void DescribeTrouble(char* text, std::size_t size) const;
+  std::uint32_t Trouble() const;
 
  private:
   const Switches& switches_;

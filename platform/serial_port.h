@@ -23,13 +23,17 @@ enum class LineChange : int { SetRts = 3, ClearRts = 4, SetDtr = 5, ClearDtr = 6
 // How opening went: the port, or what failed and why, and in either case the device tried.
 struct PortOpening {
   PortHandle handle = kNoPort;
-  const char* failedStep = "";  // what could not be done to the device: "open", "lock", "claim"
+  // What could not be done to the device, to follow "cannot": "open", "lock", "keep other programs out of".
+  const char* failedStep = "";
   SystemError error = 0;
+  // Where the name stands for something that is no serial port, and never will be, why: "it is a regular file".
+  const char* noSerialPort = nullptr;
   char device[kDevicePathSize] = {};
 };
 
-// Opens the port of that name (see DevicePathFor) for writing only and exclusively, an existing device only.
-// Allocates nothing. Linux sets both DTR and RTS as it opens a serial port; they stay so until the first line change.
+// Opens the port of that name (see DevicePathFor) for writing only and exclusively, an existing device only, and
+// one that takes modem-control requests. Allocates nothing. Linux sets both DTR and RTS as it opens a serial port;
+// they stay so until the first line change.
 PortOpening OpenSerialPort(const char* name);
 
 // Sets or clears one line of an open port: 0, or the system's error.

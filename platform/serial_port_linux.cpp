@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,14 +20,26 @@ PortOpening OpenSerialPort(const char* name) {
   if (fd < 0) {
     opening.failedStep = "open";
     opening.error = errno;
+    if (errno == EISDIR) opening.noSerialPort = "it is a directory";
     return opening;
+  }
+  // A serial port is a character device that answers for its modem lines: a regular file, /dev/null or a terminal
+  // without such lines (a pseudo-terminal, a console) never will. Asking changes nothing on the lines.
+  struct stat seen {};
+  int lines = 0;
+  if (::fstat(fd, &seen) == 0 && !S_ISCHR(seen.st_mode)) {
+    opening.noSerialPort = "it is no device but a file";
+  } else if (::ioctl(fd, TIOCMGET, &lines) != 0 && (errno == ENOTTY || errno == EINVAL)) {
+    opening.noSerialPort = "it is a device without modem-control lines";
   }
   // The lock keeps out any other program that locks serial ports, root included; TIOCEXCL keeps out
   // every other non-root opener. A port that is already locked is held by someone else.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (opening.noSerialPort != nullptr) {
+    opening.failedStep = "use";
+  } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     opening.failedStep = "lock";
   } else if (::ioctl(fd, TIOCEXCL) != 0) {
-    opening.failedStep = "claim";
+    opening.failedStep = "keep other programs out of";
   } else {
     opening.handle = fd;
     return opening;

@@ -130,14 +130,53 @@ TEST(ClockSyncTest, ShownOnTheTooltipsAndGatingThePulses) {
       const bool synchronised = row.shownWhileHeld == nullptr;
       tickAt(33, 30);
       EXPECT_EQ(form.Image1->isHidden(), requireSync) << "before the first minute mark";
+      const auto clockLine = [](const QLabel* label) { return label->toolTip().section(u'\n', 1); };
       if (requireSync && synchronised) {
-        EXPECT_EQ(form.Label1->toolTip(), QString(row.shown) + ": sending from the next minute mark");
+        EXPECT_EQ(clockLine(form.Label1), QString(row.shown) + ": sending from the next minute mark");
       }
       tickAt(33, 59);
       tickAt(34, 0);
       EXPECT_EQ(form.Image1->isHidden(), requireSync && !synchronised) << "from the minute mark on";
-      for (const QLabel* label : {form.Label1, form.Label2, form.Image1})
-        EXPECT_EQ(label->toolTip(), requireSync && !synchronised ? row.shownWhileHeld : row.shown);
+      for (const QLabel* label : {form.Label1, form.Label2, form.Image1, form.Puls})
+        EXPECT_EQ(clockLine(label), requireSync && !synchronised ? row.shownWhileHeld : row.shown);
+      form.close();
+    }
+  }
+}
+
+// The title names what the options change of what is sent, and a port whose lines do not go out until they do again;
+// the tooltips say what is sent where.
+TEST(WindowTitleTest, NamesTheOptionsAndAPortInTrouble) {
+  const struct {
+    const timecode::TimeCode* code;
+    std::vector<std::string> ports;
+    std::string zone;
+    const char* title;
+  } kRows[] = {{&timecode::kDcf77, {"COM1"}, "", "Velkorin"},
+               {&timecode::kMsf, {"COM3"}, "Europe/London", "Velkorin – MSF, COM3"},
+               {&timecode::kDcf77, {"COM1"}, "Europe/Berlin", "Velkorin – Europe/Berlin"}};
+  for (const auto& row : kRows) {
+    for (const platform::SystemError failure : {recording_port::kGone, platform::SystemError{EINVAL}}) {
+      FixedClock clock;
+      Settings settings;
+      std::tie(settings.Code, settings.PortNames, settings.Zone) = std::tie(row.code, row.ports, row.zone);
+      TForm1 form(settings, &clock);
+      const auto secondAt = [&](int second) {
+        clock.Now = {2025, 5, 14, 23, 33, second};
+        for (int tick = 0; tick < timecode::kTicksPerSecond; ++tick) emit form.Timer1->timeout();
+      };
+      secondAt(1);
+      EXPECT_EQ(form.windowTitle(), row.title);
+      EXPECT_TRUE(form.Label1->toolTip().startsWith(QStringLiteral("Sending %1 (").arg(row.code->Title)));
+      recording_port::LineError = failure;
+      secondAt(2);
+      secondAt(3);
+      const QString trouble = failure == EINVAL ? QStringLiteral(" refuses its lines") : QStringLiteral(" lost");
+      EXPECT_EQ(form.windowTitle(), row.title + (QStringLiteral(" – ") + row.ports[0].c_str()) + trouble);
+      recording_port::LineError = 0;
+      secondAt(4);
+      secondAt(5);
+      EXPECT_EQ(form.windowTitle(), row.title) << "back";
       form.close();
     }
   }
@@ -165,6 +204,7 @@ TEST(StartUpTest, MessagesAndTheRequestToEndThenThePortGivenBackOnClose) {
     emit form.Timer1->timeout();
     EXPECT_EQ(recording_port::Calls, calls);
     EXPECT_EQ(form.EndRequested(), anotherCopy || portMissing);
+    EXPECT_EQ(form.ExitStatus(), anotherCopy || portMissing ? 1 : 0);
   }
 }
 
@@ -177,6 +217,7 @@ int main(int argc, char** argv) {
   QObject::connect(&reader, &QTimer::timeout, [] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       recording_port::Calls.push_back((box->windowTitle() + ": " + box->text()).toStdString());
+      EXPECT_FALSE(box->informativeText().isEmpty()) << "why, below " << box->text().toStdString();
       box->accept();
     }
   });

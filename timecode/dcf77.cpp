@@ -182,6 +182,7 @@ void DescribeDcf77Frame(const SentMinute& minute, char* text, std::size_t size) 
 const TimeCode kDcf77 = {
     .Name = "dcf77",
     .Title = "DCF77",
+    .Country = "Germany",
     .Zone = nullptr,
     .ZoneChoosable = true,
     .Switches = kSwitches,

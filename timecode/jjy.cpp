@@ -128,6 +128,7 @@ void DescribeJjyFrame(const SentMinute& minute, char* text, std::size_t size) {
 const TimeCode kJjy = {
     .Name = "jjy",
     .Title = "JJY",
+    .Country = "Japan",
     .Zone = "Asia/Tokyo",
     .ZoneChoosable = false,
     .Switches = kSwitches,

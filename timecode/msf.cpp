@@ -137,6 +137,7 @@ void DescribeMsfFrame(const SentMinute& minute, char* text, std::size_t size) {
 const TimeCode kMsf = {
     .Name = "msf",
     .Title = "MSF",
+    .Country = "United Kingdom",
     .Zone = "Europe/London",
     .ZoneChoosable = true,
     .Switches = kSwitches,

@@ -54,8 +54,9 @@ struct ParitySwitch {
 using WrongParities = std::uint32_t;
 
 struct TimeCode {
-  const char* Name;   // as --code takes it
-  const char* Title;  // as the user reads it
+  const char* Name;     // as --code takes it
+  const char* Title;    // as the user reads it
+  const char* Country;  // whose time signal it is
   // The zone whose time the code carries (an IANA name), or nullptr for the system's; whether --zone may name
   // another, as for a code that carries civil time.
   const char* Zone;

@@ -74,6 +74,7 @@ void DescribeWwvbFrame(const SentMinute& minute, char* text, std::size_t size) {
 const TimeCode kWwvb = {
     .Name = "wwvb",
     .Title = "WWVB",
+    .Country = "United States",
     .Zone = "UTC",
     .ZoneChoosable = false,
     .Switches = {},

@@ -87,6 +87,14 @@ class ChoosingThePort(unittest.TestCase):
                 self.assertEqual([event.args for event in run.events() if event.call in ("open", "openat")
                                   and ('"/dev/tty' in event.args or '"/dev/pts' in event.args)], [], args)
                 self.assertNotIn("timerfd_create", [event.call for event in run.events()], f"a window made for {args}")
+            # What can never be a serial port is refused, not waited for; the terminal without the preloaded
+            # stand-in's answers is one without modem-control lines.
+            for port, env, why in ((os.devnull, {}, "a device without modem-control lines"),
+                                   (session.directory, {}, "a directory"), (run.log + ".err", {}, "no device but a file"),
+                                   (os.ttyname(chosen), {"LD_PRELOAD": ""}, "a device without modem-control lines")):
+                run = session.start("no-port", ["--no-window", "--port", port], dict(session.env, **env))
+                self.assertEqual(run.process.wait(timeout=10), 2, port)
+                self.assertIn(f"{port} is no serial port: it is {why}", pathlib.Path(run.log + ".err").read_text())
 
 
 class ChosenStart(unittest.TestCase):
@@ -111,7 +119,8 @@ class ClockSet(unittest.TestCase):
         with Session() as session:  # the clock set by libfaketime, whose offset file is read at every reading
             offset = os.path.join(session.directory, "offset")
             pathlib.Path(offset).write_text("+0")
-            env = dict(session.env, LD_PRELOAD=LIBFAKETIME, FAKETIME_TIMESTAMP_FILE=offset, FAKETIME_NO_CACHE="1",
+            env = dict(session.env, LD_PRELOAD=f"{LIBFAKETIME} {session.env.get('LD_PRELOAD', '')}",
+                       FAKETIME_TIMESTAMP_FILE=offset, FAKETIME_NO_CACHE="1",
                        FAKETIME_DONT_FAKE_MONOTONIC="1")
             run = session.start("set", ["--start", "2027-06-01 11:58:50"], env)
             time.sleep(15)  # 11:59:05, set to 12:59:50
@@ -213,6 +222,9 @@ class Unattended(unittest.TestCase):
             alive = [at for at, message in told if message == "WATCHDOG=1"]
             self.assertLess(max(later - earlier for earlier, later in zip(alive, alive[1:])), 2.0, "the watchdog")
             errors = pathlib.Path(run.log + ".err").read_text()
+            self.assertIn(f"sending DCF77 (Germany, 77.5 kHz), the PC's local time (CEST), on COM1 (/dev/ttyS0); "
+                          f"waiting for {late}; a chosen time, from 2027-06-01 11:59:5", errors)
+            self.assertEqual(errors.count("PC clock"), 1, "the clock's state told again at the first second")
             self.assertEqual(errors.count(f"cannot open the port {late}: No such file or directory; trying it again "
                                           "every second"), 1, errors)
             self.assertEqual(journal.read_text(), "<3>Application already running\n")
