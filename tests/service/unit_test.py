@@ -5,7 +5,8 @@
 # verify: systemd-analyze verify says nothing about it or its drop-in. exposure: systemd-analyze security rates
 # it 1.0 or lower. system_calls: its SystemCallFilter= lines, applied in order as systemd does, and ProtectClock=
 # let through every call the program makes. Ends with 77 (skipped) where systemd-analyze is missing.
-import os, re, shutil, subprocess, sys, tempfile
+# package: the maintainer scripts beside it take debhelper's steps; the descriptions name every code and the sound.
+import os, pathlib, re, shutil, subprocess, sys, tempfile
 
 # The kernel clock's state (glibc's ntp_adjtime is clock_adjtime on x86-64, adjtimex elsewhere), the tick
 # timer and its slack, the locks, the port's lines, the self-pipe, Qt's event loop, notifying systemd.
@@ -35,6 +36,27 @@ def refused(unit_text):  # the calls in NEEDED that the unit refuses
         listed = listed | calls if denying != allowing else listed - calls
     return [call for call in NEEDED if allowing is not None and (call in listed) != allowing]
 
+def package(unit):  # the maintainer scripts, run with stand-ins that tell what they are asked; the descriptions
+    folder = os.path.dirname(unit)
+    with tempfile.TemporaryDirectory() as stubs:
+        for tool in ("systemctl", "deb-systemd-helper", "deb-systemd-invoke"):
+            (stub := pathlib.Path(stubs, tool)).write_text(f'#!/bin/sh\necho "{tool} $*" >&2\n')
+            stub.chmod(0o755)
+        steps = lambda script, *args: subprocess.run(["sh", "-c", pathlib.Path(folder, script).read_text().replace(
+            "/run/systemd/system", stubs), script, *args], env={"PATH": f"{stubs}:/usr/bin:/bin"}, capture_output=True,
+            text=True, check=True).stderr.replace(" velkorin.service", "").splitlines()  # as where systemd runs
+        record, reload = "deb-systemd-helper update-state", "systemctl --system daemon-reload"
+        wrong = [(args, done) for args, wanted in [  # installed or upgraded: never enabled, never started
+            (("postinst", "configure", ""), [record, reload]),
+            (("postinst", "configure", "0.1"), [record, reload, "deb-systemd-invoke try-restart"]),
+            (("prerm", "upgrade", "0.2"), []), (("prerm", "remove"), ["deb-systemd-invoke stop"]),
+            (("postrm", "remove"), ["deb-systemd-helper disable", reload]),
+            (("postrm", "purge"), ["deb-systemd-helper purge"])] if (done := steps(*args)) != wanted]
+    wrong += [(name, word) for name in ("CMakeLists.txt", "velkorin.service", "velkorin.desktop", "velkorin.metainfo.xml")
+              for word in ("DCF77", "MSF", "WWVB", "JJY", "sound") if word not in pathlib.Path(folder, name).read_text()]
+    print("\n".join(map(str, wrong)) or "the maintainer scripts' steps as they should be; the descriptions name it all")
+    return 1 if wrong else 0
+
 def main(mode, unit):
     if shutil.which("systemd-analyze") is None:
         return 77
@@ -58,4 +80,4 @@ def main(mode, unit):
     print(f"refused: {' '.join(calls)}" if calls else f"allowed: {' '.join(NEEDED)}")
     return 1 if calls else 0
 
-sys.exit(main(*sys.argv[1:]))
+sys.exit(package(sys.argv[2]) if sys.argv[1] == "package" else main(*sys.argv[1:]))
