@@ -49,7 +49,7 @@ QString ChosenStartLine(const Settings& settings) {
 QString TitleFor(const QString& name, const Settings& settings) {
   const timecode::TimeCode& code = *settings.Code;
   QStringList changed;
-  if (&code != &timecode::kDcf77) changed << QLatin1String(code.Title);
+  if (&code != &timecode::kDcf77) changed << QString::fromLatin1(code.Name).toUpper();  // JJY60 apart from JJY
   if (settings.PortNames.empty()) changed << QStringLiteral("sound only");
   if (settings.PortNames != Settings{}.PortNames && !settings.PortNames.empty()) {
     QStringList ports;

@@ -8,6 +8,7 @@
 #include "app/clock_sync_text.h"
 #include "platform/port_error.h"
 #include "platform/service.h"
+#include "timecode/text_line.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ Transmitter::Transmitter(const Settings& settings, platform::LocalClock& clock, 
 
 std::vector<PortFailure> Transmitter::OpenPorts(bool waitForThem) {
   std::vector<PortFailure> failed;
+  std::vector<std::string> waitedFor;  // told only if the program does not end for a name it cannot use
   for (const std::string& name : portNames_) {
     // A name that stands for no serial port at all (a file, /dev/null, a pseudo-terminal) is never waited for.
     const platform::PortOpening port = lines_.AddPort(name.c_str(), waitForThem);
@@ -73,7 +75,10 @@ std::vector<PortFailure> Transmitter::OpenPorts(bool waitForThem) {
       failed.push_back({name, line, false});
       continue;
     }
-    report_(platform::Severity::Error, (line + "; trying it again every second").c_str());
+    waitedFor.push_back(line + "; trying it again every second");
+  }
+  if (failed.empty()) {
+    for (const std::string& line : waitedFor) report_(platform::Severity::Error, line.c_str());
   }
   return failed;
 }
@@ -108,13 +113,24 @@ void Transmitter::TimerTick() {
 
 std::string Transmitter::Describe() {
   const timecode::TimeCode& code = engine_.Code();
-  const timecode::ClockReading now = clock_.Read();
+  const timecode::LocalTime now = clock_.Read().Now;
+  char text[768];
+  timecode::TextLine line(text, sizeof text);
+  line.Add("%s (%s, %g kHz), ", code.Title, code.Country, code.CarrierHz / 1000.0);
+  if (zoneOfThePc_) {
+    line.Add("the PC's local time");
+  } else {
+    line.Add("the time of %s", zone_.c_str());
+  }
+  if (zone_ != now.Zone) {  // not "the time of UTC (UTC)"
+    line.Add(" (");
+    line.AddZone(now);
+    line.Add(")");
+  }
   char ports[512];
   lines_.DescribePorts(ports, sizeof ports);
-  char text[768];
-  std::snprintf(text, sizeof text, "%s (%s, %g kHz), %s%s (%s), %s", code.Title, code.Country, code.CarrierHz / 1000.0,
-                zoneOfThePc_ ? "the PC's local time" : "the time of ", zone_.c_str(), now.Now.Zone, ports);
-  return text + soundDescription_;
+  line.Add(", %s%s", ports, soundDescription_.c_str());
+  return text;
 }
 
 void Transmitter::ReportStart() {

@@ -16,10 +16,14 @@ class TextLine {
  public:
   TextLine(char* text, std::size_t size) : text_(text), size_(size) { text_[0] = '\0'; }
 
-  // A minute as "2027-03-28 03:00 CEST": its zone by the abbreviation the system has for it, or else its offset
-  // from UTC, as Windows has none.
+  // A minute as "2027-03-28 03:00 CEST".
   void AddMinute(const LocalTime& time) {
     Add("%04d-%02d-%02d %02d:%02d ", time.Year, time.Month, time.Day, time.Hour, time.Minute);
+    AddZone(time);
+  }
+
+  // The zone by the abbreviation the system has for it, or else its offset from UTC, as Windows has none.
+  void AddZone(const LocalTime& time) {
     const int offset = std::abs(time.UtcOffsetSeconds) / 60;
     if (time.Zone[0] != '\0') {
       Add("%s", time.Zone);
