@@ -65,6 +65,7 @@ QString TitleFor(const QString& name, const Settings& settings) {
 
 TForm1::TForm1(const Settings& settings, platform::LocalClock* clock, QWidget* parent)
     : QWidget(parent), settings_(settings), runner_(settings, true, clock) {
+  connect(&doorbell_, &platform::Doorbell::rung, this, &TForm1::ShowWhatIsNew);
   SubstituteMissingDesignFont();
   setupUi(this);
   // A fixed single border with the system menu and minimise but no maximise; the description can't say so.
@@ -138,7 +139,7 @@ void TForm1::StartProgram() {
     if (output::Switches* switches = Switches()) switches->InvertOutput = on;
   });
 
-  runner_.Start(*this, this);
+  runner_.Start(*this, &feed_);
   Timer1 = runner_.timer();
   startingUp_ = false;
 }
@@ -195,29 +196,31 @@ void TForm1::NewSecond(const timecode::TimeSample& now) {
   Label2->setText(TextBuffer);
 }
 
-// Called on every tick; showing or hiding a widget that already is so costs nothing.
-void TForm1::SetPulse(bool on) { Image1->setVisible(on); }
-
-// The labels are fitted to their new text once the tick's pulse has begun: measuring text takes a few tenths of a
-// millisecond, which would otherwise delay the second mark. Nothing is painted in between.
-void TForm1::SecondBegun(const output::BegunSecond& second) {
+// The tick rang: the lamp as the pulse is now, and the newest second, if there is one the window has not shown. Showing
+// or hiding a widget that already is so costs nothing.
+void TForm1::ShowWhatIsNew() {
+  Image1->setVisible(feed_.Lamp());
+  const WindowFeed::Second* second = feed_.TakeSecond();
+  if (second == nullptr) return;
+  NewSecond(second->time);
   Label1->adjustSize();
   Label2->adjustSize();
-  ShowState(second);
+  ShowState(*second);
 }
 
 // What is sent where, each port's state and the clock's, and while a minute is not sent whole, why; a port that is lost
 // or refuses its lines also in the title, until it is back.
-void TForm1::ShowState(const output::BegunSecond& second) {
-  Transmitter* transmitter = runner_.transmitter();
-  const ShownState shown{second.Sync.sync, (second.Sync.estimatedError.count() + 50) / 100, second.NextHeld,
-                         second.Spoiled != nullptr, transmitter->Lines().Trouble()};
+void TForm1::ShowState(const WindowFeed::Second& second) {
+  const Transmitter* transmitter = runner_.transmitter();
+  const ShownState shown{second.sync.sync, (second.sync.estimatedError.count() + 50) / 100, second.holding,
+                         second.spoiled[0] != '\0', second.portTrouble};
   if (shown == shownState_) return;
   const bool troubleChanged = !shownState_ || shownState_->portTrouble != shown.portTrouble;
   shownState_ = shown;
-  QString text = chosenStartLine_ + QStringLiteral("Sending ") + QString::fromStdString(transmitter->Describe()) +
-                 u'\n' + QString::fromStdString(ClockSyncText(second.Sync, second.NextHeld));
-  if (second.Spoiled != nullptr) text += QStringLiteral("\nNothing more is sent in this minute: ") + second.Spoiled;
+  QString text = chosenStartLine_ + QStringLiteral("Sending ") +
+                 QString::fromStdString(transmitter->Describe(second.local)) + u'\n' +
+                 QString::fromStdString(ClockSyncText(second.sync, second.holding));
+  if (shown.spoiled) text += QStringLiteral("\nNothing more is sent in this minute: ") + second.spoiled;
   for (QLabel* shownOn : {Label1, Label2, Image1, Puls}) shownOn->setToolTip(text);
   if (!troubleChanged) return;
   char trouble[512];

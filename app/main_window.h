@@ -8,7 +8,7 @@
 
 #include "app/runner.h"
 #include "app/settings.h"
-#include "output/output.h"
+#include "app/window_feed.h"
 #include "ui_main_window.h"
 
 class QCloseEvent;
@@ -21,9 +21,9 @@ class TickTimer;
 // The program's one window, built from main_window.ui: the time and date being sent, the pulse lamp and the five
 // check boxes that are all there is to configure. Its components are the fields that Ui::TForm1 declares from the
 // description (Label1, Label2, Image1, Puls, Tone, InvertP1 … InvertOutput); the description also names the handlers
-// of its events, which are bound by those names. It hosts the transmitter, and is its output for the time shown and
-// the lamp.
-class TForm1 : public QWidget, public Ui::TForm1, public Host, public output::Output {
+// of its events, which are bound by those names. It hosts the transmitter, whose tick runs on a thread of its own and
+// tells the window the time shown and the lamp through a feed (app/window_feed.h).
+class TForm1 : public QWidget, public Ui::TForm1, public Host {
   Q_OBJECT
 
  public:
@@ -43,10 +43,6 @@ class TForm1 : public QWidget, public Ui::TForm1, public Host, public output::Ou
   void TellStartFailure(const std::string& text, const std::string& why) override;
   void StopRequested() override;
 
-  void NewSecond(const timecode::TimeSample& now) override;
-  void SetPulse(bool on) override;
-  void SecondBegun(const output::BegunSecond& second) override;
-
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
@@ -58,10 +54,14 @@ class TForm1 : public QWidget, public Ui::TForm1, public Host, public output::Ou
  private:
   QMetaMethod HandlerNamedBy(const char* event) const;
   void AppendTwoDigits(int value);
-  void ShowState(const output::BegunSecond& second);
+  void ShowWhatIsNew();
+  void NewSecond(const timecode::TimeSample& now);
+  void ShowState(const WindowFeed::Second& second);
   output::Switches* Switches();
 
   const Settings settings_;
+  platform::Doorbell doorbell_;
+  WindowFeed feed_{doorbell_};  // before the runner, whose transmitter tells it
   Runner runner_;
   QMetaMethod closeHandler_;
   bool startingUp_ = true;

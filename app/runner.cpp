@@ -3,10 +3,12 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <exception>
 
 #include "app/german_time.h"
+#include "platform/realtime.h"
 #include "platform/report.h"
 #include "platform/service.h"
 #include "platform/stop_request.h"
@@ -22,6 +24,19 @@ std::int64_t OffsetFor(const Settings& settings) {
   if (!settings.Start) return 0;
   const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
   return (*settings.Start - now).count();
+}
+
+// "timing: the tick real-time (SCHED_FIFO 30), the sound real-time (SCHED_FIFO 25), memory locked", and where not all
+// of that was granted, how to allow it.
+std::string TimingText(const platform::Scheduling& tick, const platform::Scheduling& sound,
+                       const platform::MemoryLock& memory) {
+  std::string text = std::strcmp(tick.text, sound.text) == 0
+                         ? std::string("timing: the tick and the sound ") + tick.text
+                         : std::string("timing: the tick ") + tick.text + ", the sound " + sound.text;
+  if (memory.text[0] != '\0') text += std::string(", ") + memory.text;
+  const bool allWanted = tick.realTime && sound.realTime && (memory.locked || memory.text[0] == '\0');
+  if (!allWanted && platform::kHowToAllowTiming[0] != '\0') text += std::string("; ") + platform::kHowToAllowTiming;
+  return text;
 }
 
 }  // namespace
@@ -63,13 +78,26 @@ bool Runner::Start(Host& host, output::Output* hostOutput) {
     }
     const std::string warning = GermanTimeWarning(settings_, std::time(nullptr) + clock_->OffsetSeconds());
     if (!warning.empty()) platform::Report(platform::Severity::Warning, warning.c_str());
+    // Before the threads that keep time are made, so that their stacks are locked too.
+    const platform::MemoryLock memory = ownClock_ != nullptr ? platform::LockMemory() : platform::MemoryLock{};
     transmitter_ = std::make_unique<Transmitter>(settings_, *clock_, hostOutput);
     // A name that stands for no serial port is refused as an option the program cannot use.
     for (const PortFailure& port : transmitter_->OpenPorts(!withWindow_))
       Fail(host, "Failure to open " + port.name, port.why, port.noSerialPort ? 2 : 1);
-    if (!withWindow_ && !endRequested_) transmitter_->ReportStart();
-    timer_ = std::make_unique<platform::TickTimer>(timecode::kTickPeriod);
-    QObject::connect(timer_.get(), &platform::TickTimer::timeout, timer_.get(), [this] { transmitter_->TimerTick(); });
+    if (endRequested_) return false;
+    // The PC's clock is ticked by the tick's own thread; a stand-in's, by whoever made it. The first ticks, before the
+    // connection, go nowhere: the line at start is told before any tick reaches the transmitter.
+    using Start = platform::TickTimer::Start;
+    timer_ = std::make_unique<platform::TickTimer>(timecode::kTickPeriod, ownClock_ ? Start::Now : Start::ByHand);
+    const std::string timing = TimingText(timer_->scheduling(), transmitter_->SoundScheduling(), memory);
+    if (!withWindow_) {
+      transmitter_->ReportStart(timing);
+    } else if (ownClock_ != nullptr) {
+      platform::Report(platform::Severity::Info, timing.c_str());
+    }
+    QObject::connect(
+        timer_.get(), &platform::TickTimer::timeout, timer_.get(), [this] { transmitter_->TimerTick(); },
+        Qt::DirectConnection);
   } catch (const std::exception& error) {
     Fail(host, error.what(), "", 1);
   }
@@ -78,11 +106,14 @@ bool Runner::Start(Host& host, output::Output* hostOutput) {
   return true;
 }
 
-// The timer stays until the runner goes, silenced: a tick already on its way finds nothing to do.
+// The tick's thread ends before the transmitter goes; the timer stays until the runner goes, silenced.
 void Runner::CleanUp() {
   if (!started_) return;
   started_ = false;
-  if (timer_ != nullptr) timer_->blockSignals(true);
+  if (timer_ != nullptr) {
+    timer_->Stop();
+    timer_->blockSignals(true);
+  }
   transmitter_.reset();
   platform::ReleaseInstanceGuard(guard_);
   platform::TellStopping();

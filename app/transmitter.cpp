@@ -111,9 +111,8 @@ void Transmitter::TimerTick() {
   if (tick.NewSecond) SecondBegun(reading);
 }
 
-std::string Transmitter::Describe() {
+std::string Transmitter::Describe(const timecode::LocalTime& now) const {
   const timecode::TimeCode& code = engine_.Code();
-  const timecode::LocalTime now = clock_.Read().Now;
   char text[768];
   timecode::TextLine line(text, sizeof text);
   line.Add("%s (%s, %g kHz), ", code.Title, code.Country, code.CarrierHz / 1000.0);
@@ -133,19 +132,19 @@ std::string Transmitter::Describe() {
   return text;
 }
 
-void Transmitter::ReportStart() {
+void Transmitter::ReportStart(const std::string& timing) {
   const platform::ClockSyncState sync = clock_.Synchronisation();
   syncKnown_ = true;
   lastSync_ = sync.sync;
-  std::string line = "sending " + Describe();
+  const timecode::LocalTime start = clock_.Read().Now;
+  std::string line = "sending " + Describe(start);
   if (clock_.OffsetSeconds() != 0) {
-    const timecode::LocalTime start = clock_.Read().Now;
     char chosen[64];
     std::snprintf(chosen, sizeof chosen, "; a chosen time, from %04d-%02d-%02d %02d:%02d:%02d", start.Year, start.Month,
                   start.Day, start.Hour, start.Minute, start.Second);
     line += chosen;
   }
-  report_(platform::Severity::Notice, (line + "; " + ClockSyncReport(sync, gate_.Holding())).c_str());
+  report_(platform::Severity::Notice, (line + "; " + timing + "; " + ClockSyncReport(sync, gate_.Holding())).c_str());
 }
 
 // Told once: the lines go idle at once, the sound no later than its next tick period.
@@ -193,6 +192,7 @@ void Transmitter::SecondBegun(const timecode::ClockReading& reading) {
       .Next = ahead,
       .NextHeld = gate_.Holding() || guard_.HoldsBack(next),
       .NextSteadyNanos = reading.SteadyNanos - reading.WallNanos % kNanosPerSecond + kNanosPerSecond,
-      .Sync = sync};
+      .Sync = sync,
+      .PortTrouble = lines_.Trouble()};
   for (output::Output* output : outputs_) output->SecondBegun(begun);
 }

@@ -51,16 +51,18 @@ class Transmitter {
   void TimerTick();
 
   // What it sends and where, for the line at start and the window's tooltips: "DCF77 (Germany, 77.5 kHz), the PC's
-  // local time (CET), on COM1 (/dev/ttyS0)", and the sound, if any.
-  std::string Describe();
-  // Without a window: the line at start, what it sends, where, and the PC clock's synchronisation, which the first
-  // second then does not report again.
-  void ReportStart();
+  // local time (CET), on COM1 (/dev/ttyS0)", and the sound, if any; `now` gives the zone's abbreviation. Safe beside
+  // the tick's thread.
+  std::string Describe(const timecode::LocalTime& now) const;
+  // Without a window, before the first tick: the line at start, what it sends, where, how it is timed, and the PC
+  // clock's synchronisation, which the first second then does not report again.
+  void ReportStart(const std::string& timing);
 
   // What the window's check boxes change while the program runs.
   output::Switches& Switches() { return switches_; }
   const timecode::TimeCode& Code() const { return engine_.Code(); }
   const output::SerialLines& Lines() const { return lines_; }
+  const platform::Scheduling& SoundScheduling() const { return sound_->Scheduling(); }
 
  private:
   void SecondBegun(const timecode::ClockReading& reading);

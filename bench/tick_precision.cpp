@@ -37,17 +37,22 @@ struct Ticks {
 };
 
 template <typename Timer, typename Signal>
+// Each tick recorded where it is emitted: on the TickTimer's own thread, on this one for a QTimer.
 void RecordTicks(Timer& timer, Signal timeout, std::size_t count, Ticks& ticks) {
   std::optional<steady_clock::time_point> previous;  // the steady clock, untouched by clock steps
   std::size_t recorded = 0;
   QEventLoop loop;
-  QObject::connect(&timer, timeout, &loop, [&] {
-    const steady_clock::time_point now = steady_clock::now();
-    ticks.late.push_back(system_clock::now().time_since_epoch() % timecode::kTickPeriod);
-    if (previous) ticks.intervals.push_back(now - *previous);
-    previous = now;
-    if (++recorded == count) loop.quit();
-  });
+  QObject::connect(
+      &timer, timeout, &loop,
+      [&] {
+        const steady_clock::time_point now = steady_clock::now();
+        if (recorded == count) return;
+        ticks.late.push_back(system_clock::now().time_since_epoch() % timecode::kTickPeriod);
+        if (previous) ticks.intervals.push_back(now - *previous);
+        previous = now;
+        if (++recorded == count) QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+      },
+      Qt::DirectConnection);
   loop.exec();
 }
 

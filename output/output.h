@@ -35,6 +35,7 @@ struct BegunSecond {
   bool NextHeld;
   std::int64_t NextSteadyNanos;
   platform::ClockSyncState Sync;  // the PC clock's, read as the second began
+  std::uint32_t PortTrouble;      // the ports whose lines do not go out as sent (SerialLines::Trouble)
 };
 
 // An output: told at every tick whether a pulse is on, and at every new second what it carries. Every call comes from

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <atomic>
+
 #include "platform/report.h"
 #include "platform/serial_port.h"
 
@@ -43,18 +45,19 @@ class PortLines {
   char name_[platform::kDevicePathSize] = "";
   char title_[2 * platform::kDevicePathSize + 3] = "";
   platform::PortHandle handle_ = platform::kNoPort;
-  bool away_ = false;          // not open: gone, or not there yet; tried again until it opens
-  bool openedOnce_ = false;    // it has been open: when it opens again, it is back
-  bool backToReport_ = false;  // opened again, to be reported once it has taken its lines
+  // Atomic where a window reads them beside the tick's thread (Away, Refusing, Lost).
+  std::atomic<bool> away_{false};        // not open: gone, or not there yet; tried again until it opens
+  std::atomic<bool> openedOnce_{false};  // it has been open: when it opens again, it is back
+  bool backToReport_ = false;            // opened again, to be reported once it has taken its lines
   bool lossToReport_ = false;
   platform::SystemError lostBecause_ = 0;
   // Only a port that has taken a line change can go away: one that refuses from the start, as Wine refuses a port
   // opened only for writing, was never there to lose, and opening it again would change nothing.
   bool tookLines_ = false;
-  bool linesSet_ = false;               // the last pair went through
-  bool linesShowPulse_ = false;         // and set the lines for a pulse
-  platform::SystemError failure_ = 0;   // of the last pair, 0 if it went through
-  platform::SystemError reported_ = 0;  // the failure last told of
+  bool linesSet_ = false;                          // the last pair went through
+  bool linesShowPulse_ = false;                    // and set the lines for a pulse
+  std::atomic<platform::SystemError> failure_{0};  // of the last pair, 0 if it went through
+  platform::SystemError reported_ = 0;             // the failure last told of
 };
 
 }  // namespace output

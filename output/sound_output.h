@@ -8,6 +8,7 @@
 #include "output/keying_slots.h"
 #include "output/output.h"
 #include "output/sound_player.h"
+#include "platform/realtime.h"
 
 namespace output {
 
@@ -26,6 +27,9 @@ class SoundOutput : public Output {
   // to the process's end, told of, rather than allowed to hold the program up.
   ~SoundOutput() override;
 
+  // What the sound thread got (platform/realtime.h).
+  const platform::Scheduling& Scheduling() const { return scheduling_; }
+
   // Tells the sound thread the next second's keying.
   void SecondBegun(const BegunSecond& second) override;
   // Tells it again that this second and the next are held back.
@@ -37,6 +41,7 @@ class SoundOutput : public Output {
   static void Run(const std::shared_ptr<Shared>& shared, const std::atomic<bool>* playing);
 
   std::shared_ptr<Shared> shared_;
+  platform::Scheduling scheduling_;
   SecondKeying current_, next_;  // as last told
   std::thread thread_;           // last: started once the rest is in place
 };

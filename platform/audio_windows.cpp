@@ -2,7 +2,6 @@
 #include <windows.h>
 // After windows.h, which they need:
 #include <audioclient.h>
-#include <avrt.h>
 #include <mmdeviceapi.h>
 // The property keys then defined in this file, since no MinGW library has them:
 #include <initguid.h>
@@ -30,8 +29,8 @@
 //   played are the queue, and the next frame written leaves the queue's length after that reading. The position
 //   already counts the engine's and the device's delay, so nothing is added for them. Before the stream starts there
 //   is no report: what is queued leaves from now.
-// - A buffer of 40 ms, filled whenever the engine signals that it has taken a period's frames, on a thread raised as
-//   a sound thread (MMCSS), so that a busy machine does not starve it.
+// - A buffer of 40 ms, filled whenever the engine signals that it has taken a period's frames, on the sound thread,
+//   which the multimedia class scheduler raises (platform/realtime.h), so that a busy machine does not starve it.
 // - COM is entered by each opening, on the sound thread that opens and writes, and left by its close; the list
 //   enters and leaves it on its own. A thread already in COM's single-threaded model keeps to it.
 
@@ -159,9 +158,8 @@ AudioResult Failure(HRESULT result, SystemError& error) {
 }  // namespace
 
 struct AudioDevice {
-  bool inCom = false;             // entered COM at the opening, to leave it at the close
-  HANDLE raisedThread = nullptr;  // the sound thread's place among MMCSS's, given up at the close
-  HANDLE periodTaken = nullptr;   // signalled by the engine as it takes each period's frames
+  bool inCom = false;            // entered COM at the opening, to leave it at the close
+  HANDLE periodTaken = nullptr;  // signalled by the engine as it takes each period's frames
   Com<IAudioClient> client;
   Com<IAudioRenderClient> render;
   Com<IAudioClock> clock;
@@ -251,8 +249,6 @@ AudioOpening OpenAudio(const char* name, int rate) {
     CloseAudio(device);
     return {.error = AsSystemError(result)};
   }
-  DWORD task = 0;
-  device->raisedThread = ::AvSetMmThreadCharacteristicsW(L"Audio", &task);
   return {.device = device, .rate = device->rate};
 }
 
@@ -317,7 +313,6 @@ void RestartAudio(AudioDevice* device) {
 
 void CloseAudio(AudioDevice* device) {
   if (device->started) device->client->Stop();
-  if (device->raisedThread != nullptr) ::AvRevertMmThreadCharacteristics(device->raisedThread);
   if (device->periodTaken != nullptr) ::CloseHandle(device->periodTaken);
   const bool inCom = device->inCom;
   delete device;  // releases the engine's objects, which COM must still be entered for

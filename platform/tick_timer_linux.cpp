@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "platform/tick_timer.h"
 
-#include <QSocketNotifier>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
-
-#include <sys/prctl.h>
-#include <unistd.h>
 
 #include "platform/report.h"
 #include "platform/tick_timer_linux.h"
@@ -38,62 +38,93 @@ void Tell(const char* what) {
 
 }  // namespace
 
-TickTimer::TickTimer(std::chrono::milliseconds period, QObject* parent)
-    : TickTimer(period, kSystemTimerCalls, parent) {}
+// A timer descriptor on the wall clock, and an event descriptor that Stop writes to end the wait.
+struct TickTimer::Waiting {
+  Waiting(std::chrono::milliseconds period, const TimerCalls& calls) : period(period), calls(calls) {
+    timer = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (timer < 0) throw std::system_error(errno, std::generic_category(), "making the tick timer (timerfd_create)");
+    stop = eventfd(0, EFD_CLOEXEC);
+    if (stop < 0) {
+      close(timer);
+      throw std::system_error(errno, std::generic_category(), "making the tick timer's stop (eventfd)");
+    }
+  }
+  ~Waiting() {
+    close(timer);
+    close(stop);
+  }
+  void Arm();
+
+  std::chrono::milliseconds period;
+  const TimerCalls& calls;
+  int timer = -1, stop = -1;
+  bool followsClockSets = true;  // false where the kernel refuses to cancel the timer when the clock is set
+};
+
+TickTimer::TickTimer(std::chrono::milliseconds period, Start start, QObject* parent)
+    : QObject(parent), period_(period) {
+  if (start == Start::ByHand) return;
+  waiting_ = std::make_unique<Waiting>(period, kSystemTimerCalls);
+  waiting_->Arm();
+  Begin();
+}
 
 TickTimer::TickTimer(std::chrono::milliseconds period, const TimerCalls& calls, QObject* parent)
-    : QObject(parent), period_(period), calls_(&calls) {
-  fd_ = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
-  if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "making the tick timer (timerfd_create)");
-  // Linux lets an ordinary thread's timers fire up to 50 us late, to group wake-ups; the tick thread
-  // wants its second marks on time.
-  prctl(PR_SET_TIMERSLACK, 1UL);
-  notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, &TickTimer::OnExpired);
-  Arm();
+    : QObject(parent), period_(period), waiting_(std::make_unique<Waiting>(period, calls)) {
+  waiting_->Arm();
+  Begin();
 }
 
-TickTimer::~TickTimer() {
-  notifier_->setEnabled(false);  // before the descriptor it watches goes
-  close(fd_);
-}
+TickTimer::~TickTimer() { Stop(); }
 
 // Periodic on the grid, and cancelled when the clock is set, so that the grid follows the new time
 // instead of drifting off it. A clock set between reading the clock and arming cancels nothing, and
 // would leave the timer armed on the old time's grid, an hour away, say: so the clock is read again
 // once armed, and if it moved by more than a period, the timer is armed afresh.
-void TickTimer::Arm() {
-  const std::int64_t period = std::chrono::nanoseconds(period_).count();
-  while (followsClockSets_) {
-    const std::int64_t before = WallClockNanos(*calls_);
+void TickTimer::Waiting::Arm() {
+  const std::int64_t nanos = std::chrono::nanoseconds(period).count();
+  while (followsClockSets) {
+    const std::int64_t before = WallClockNanos(calls);
     itimerspec expiry{};
-    expiry.it_value = ToTimespec((before / period + 1) * period);
-    expiry.it_interval = ToTimespec(period);
-    if (calls_->SetTimer(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) != 0) {
+    expiry.it_value = ToTimespec((before / nanos + 1) * nanos);
+    expiry.it_interval = ToTimespec(nanos);
+    if (calls.SetTimer(timer, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) != 0) {
       Tell(
           "arming the tick timer to be cancelled when the clock is set failed: %s; it is armed afresh from the "
           "clock at every tick instead");
-      followsClockSets_ = false;
+      followsClockSets = false;
       break;
     }
-    const std::int64_t moved = WallClockNanos(*calls_) - before;
-    if (moved >= 0 && moved <= period) return;
+    const std::int64_t moved = WallClockNanos(calls) - before;
+    if (moved >= 0 && moved <= nanos) return;
   }
   // One period at a time, to the next grid point, relative to now: a relative timer runs on however
   // the clock is set, and the next tick arms it from the clock's time then.
   itimerspec expiry{};
-  expiry.it_value = ToTimespec(period - WallClockNanos(*calls_) % period);
-  if (calls_->SetTimer(fd_, 0, &expiry, nullptr) != 0) Tell("arming the tick timer failed: %s; the time code stops");
+  expiry.it_value = ToTimespec(nanos - WallClockNanos(calls) % nanos);
+  if (calls.SetTimer(timer, 0, &expiry, nullptr) != 0) Tell("arming the tick timer failed: %s; the time code stops");
 }
 
-void TickTimer::OnExpired() {
-  std::uint64_t expirations = 0;
-  const bool expired = calls_->ReadTimer(fd_, &expirations, sizeof expirations) >= 0;
-  if (!expired && errno != ECANCELED) return;  // EAGAIN: nothing expired after all
-  // Cancelled because the clock was set: the grid is taken up again from the new time. Or armed for
-  // one period only.
-  if (!expired || !followsClockSets_) Arm();
-  emit timeout();
+// A timer cancelled because the clock was set takes up the grid from the new time; one armed for one period only is
+// armed again.
+bool TickTimer::WaitForTick() {
+  Waiting& waiting = *waiting_;
+  pollfd watched[] = {{waiting.timer, POLLIN, 0}, {waiting.stop, POLLIN, 0}};
+  while (!stopping_) {
+    if (poll(watched, 2, -1) < 0) continue;  // EINTR
+    if (stopping_) break;
+    std::uint64_t expirations = 0;
+    const bool expired = waiting.calls.ReadTimer(waiting.timer, &expirations, sizeof expirations) >= 0;
+    if (!expired && errno != ECANCELED) continue;  // EAGAIN: nothing expired after all
+    if (!expired || !waiting.followsClockSets) waiting.Arm();
+    return true;
+  }
+  return false;
+}
+
+void TickTimer::WakeToStop() {
+  const std::uint64_t one = 1;
+  (void)!write(waiting_->stop, &one, sizeof one);
 }
 
 }  // namespace platform

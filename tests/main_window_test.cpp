@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The window, its pulse output on a recording stand-in for the port, start-up and closing, the transmitter driven
-// through Timer1 on the test's own clock. The event loop never runs, so the real timer never ticks behind a test's
-// back.
+// through Timer1 on the test's own clock, which the test ticks by hand, on its own thread: the window hears of each
+// tick as it would from the tick's thread, through its doorbell, once the events are processed.
 
 #include <gtest/gtest.h>
 #include <sys/timex.h>
@@ -33,15 +33,28 @@ class FixedClock : public platform::LocalClock {
   platform::ClockSyncState Synchronisation() override { return Sync; }
 };
 
+// Each window takes the single-instance guard, which stays taken until the process ends: each test's window is given a
+// place of its own for it, else it would be a second copy, told so and never ticked.
+struct OwnGuardPlace {
+  OwnGuardPlace() { qputenv("XDG_RUNTIME_DIR", directory.path().toLocal8Bit()); }
+  QTemporaryDir directory;
+};
+
+void Tick(TForm1& form) {
+  emit form.Timer1->timeout();
+  QCoreApplication::processEvents();
+}
+
 class MainWindowTest : public testing::Test {
  protected:
   void TearDown() override { form.close(); }
 
   void TickAt(const timecode::LocalTime& time) {
     clock.Now = time;
-    emit form.Timer1->timeout();
+    Tick(form);
   }
 
+  OwnGuardPlace guardPlace;
   FixedClock clock;
   TForm1 form{Settings{}, &clock};
 };
@@ -118,6 +131,7 @@ TEST(ClockSyncTest, ShownOnTheTooltipsAndGatingThePulses) {
   for (const auto& row : kStates) {
     for (const bool requireSync : {false, true}) {
       SCOPED_TRACE(testing::Message() << row.shown << (requireSync ? ", --require-sync" : ""));
+      const OwnGuardPlace guardPlace;
       FixedClock clock;
       clock.Sync = platform::ClockSyncFromKernel(row.clockState, row.status, row.estimatedErrorUs, 16'000'000);
       Settings settings;
@@ -125,7 +139,7 @@ TEST(ClockSyncTest, ShownOnTheTooltipsAndGatingThePulses) {
       TForm1 form(settings, &clock);
       const auto tickAt = [&](int minute, int second) {
         clock.Now = {2025, 5, 14, 23, minute, second};
-        emit form.Timer1->timeout();
+        Tick(form);
       };
       const bool synchronised = row.shownWhileHeld == nullptr;
       tickAt(33, 30);
@@ -157,13 +171,14 @@ TEST(WindowTitleTest, NamesTheOptionsAndAPortInTrouble) {
                {&timecode::kDcf77, {"COM1"}, "Europe/Berlin", "Velkorin – Europe/Berlin"}};
   for (const auto& row : kRows) {
     for (const platform::SystemError failure : {recording_port::kGone, platform::SystemError{EINVAL}}) {
+      const OwnGuardPlace guardPlace;
       FixedClock clock;
       Settings settings;
       std::tie(settings.Code, settings.PortNames, settings.Zone) = std::tie(row.code, row.ports, row.zone);
       TForm1 form(settings, &clock);
       const auto secondAt = [&](int second) {
         clock.Now = {2025, 5, 14, 23, 33, second};
-        for (int tick = 0; tick < timecode::kTicksPerSecond; ++tick) emit form.Timer1->timeout();
+        for (int tick = 0; tick < timecode::kTicksPerSecond; ++tick) Tick(form);
       };
       secondAt(1);
       EXPECT_EQ(form.windowTitle(), row.title);
@@ -183,25 +198,25 @@ TEST(WindowTitleTest, NamesTheOptionsAndAPortInTrouble) {
 }
 
 // Start-up as a first copy, a second copy, and a copy without the guard or without the port would go through it,
-// each with a guard of its own that "another copy" holds beforehand; a tick, closing the window, and a tick after.
+// each with a guard of its own that "another copy" holds beforehand; a tick, closing the window, and a tick after. A
+// copy that is to end gives back the port it opened without ever switching its lines.
 TEST(StartUpTest, MessagesAndTheRequestToEndThenThePortGivenBackOnClose) {
   const std::tuple<bool, bool, Calls> kStartUps[] = {
       {false, false, {"open COM1", "clear RTS", "set DTR", "close"}},
       {true, true, {"Error: Application already running", "open COM1", "Error: Failure to open COM1"}},
-      {true, false, {"Error: Application already running", "open COM1", "clear RTS", "set DTR", "close"}},
+      {true, false, {"Error: Application already running", "open COM1", "close"}},
       {false, true, {"open COM1", "Error: Failure to open COM1"}}};
   for (const auto& [anotherCopy, portMissing, calls] : kStartUps) {
-    const QTemporaryDir runtimeDirectory;
-    qputenv("XDG_RUNTIME_DIR", runtimeDirectory.path().toLocal8Bit());
+    const OwnGuardPlace guardPlace;
     if (anotherCopy) platform::CreateInstanceGuard("test");
     recording_port::Missing = portMissing;
     recording_port::Calls.clear();
     FixedClock clock;
     clock.Now = {2025, 5, 14, 23, 33, 1};
     TForm1 form(Settings{}, &clock);
-    emit form.Timer1->timeout();
+    if (form.Timer1 != nullptr) Tick(form);  // none is made for a copy that is to end
     form.close();
-    emit form.Timer1->timeout();
+    if (form.Timer1 != nullptr) Tick(form);
     EXPECT_EQ(recording_port::Calls, calls);
     EXPECT_EQ(form.EndRequested(), anotherCopy || portMissing);
     EXPECT_EQ(form.ExitStatus(), anotherCopy || portMissing ? 1 : 0);
@@ -222,9 +237,6 @@ int main(int argc, char** argv) {
     }
   });
   reader.start(0);
-  // Every window takes the single-instance guard: here, not in the user's place, where a running copy may have it.
-  const QTemporaryDir runtimeDirectory;
-  qputenv("XDG_RUNTIME_DIR", runtimeDirectory.path().toLocal8Bit());
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
