@@ -9,9 +9,10 @@
 import os, pathlib, re, shutil, subprocess, sys, tempfile
 
 # The kernel clock's state (glibc's ntp_adjtime is clock_adjtime on x86-64, adjtimex elsewhere), the tick
-# timer and its slack, the locks, the port's lines, the self-pipe, Qt's event loop, notifying systemd.
-NEEDED = """adjtimex clock_adjtime timerfd_create timerfd_settime prctl flock ioctl pipe2 eventfd2 poll ppoll
-read write openat close futex rt_sigaction socket connect sendmsg""".split()
+# timer, its slack and its stop, the locks, the port's lines, the self-pipe and the window's doorbell, Qt's event
+# loop, notifying systemd; real-time for the tick and the sound, the memory lock, and what permits them.
+NEEDED = """adjtimex clock_adjtime timerfd_create timerfd_settime prctl flock ioctl pipe2 eventfd2 poll ppoll read write
+openat close futex rt_sigaction socket connect sendmsg sched_setscheduler mlockall capget prlimit64""".split()
 
 def analyze(*args):
     return subprocess.run(["systemd-analyze", *args], capture_output=True, text=True)
