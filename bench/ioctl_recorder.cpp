@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Preloaded into a running program (LD_PRELOAD) so that a pseudo-terminal standing in for a serial port answers for
-// modem lines as a serial port does: the query of the lines (TIOCMGET), on a terminal, always; and with
+// modem lines as a serial port does: the query of the lines (TIOCMGET), on a pseudo-terminal, always; and with
 // IOCTL_RECORD_FILE named, every TIOCMBIS and TIOCMBIC request too, recorded with the wall-clock time at which it was
 // made. Without a file, those go on to the terminal, which refuses them, as a trace then shows.
 // The records go into memory while the program runs (no allocation, no I/O on the way) and into the
 // file when the program exits or is ended with SIGTERM.
 //
 // The file: the number of records that did not fit (uint64), then one Record per line change, in the
-// machine's byte order. The program switches its lines from its main thread only, so the records
+// machine's byte order. The program switches its lines from one thread only, the tick's, so the records
 // have a single writer.
 
 #include <asm-generic/termios.h>  // the modem lines' bits
@@ -16,6 +16,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -93,6 +95,14 @@ __attribute__((constructor)) void StartRecording() {
 
 __attribute__((destructor)) void StopRecording() { WriteRecordsOnce(); }
 
+// By its device numbers, which fstat gives without a call on the terminal itself that a trace would show.
+bool IsPseudoTerminal(int fd) {
+  struct stat seen {};
+  constexpr unsigned kFirstPtyMajor = 136, kLastPtyMajor = 143;  // Unix 98 pseudo-terminals' slaves
+  return ::fstat(fd, &seen) == 0 && S_ISCHR(seen.st_mode) && major(seen.st_rdev) >= kFirstPtyMajor &&
+         major(seen.st_rdev) <= kLastPtyMajor;
+}
+
 }  // namespace
 
 extern "C" int ioctl(int fd, unsigned long request, ...) {
@@ -102,7 +112,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
   va_end(arguments);
   // A call made before this library's constructor ran (by another library's) finds it here.
   if (RealIoctl == nullptr) RealIoctl = LookUpRealIoctl();
-  if (request == TIOCMGET && ::isatty(fd)) {
+  if (request == TIOCMGET && IsPseudoTerminal(fd)) {
     *static_cast<int*>(argument) = TIOCM_DTR | TIOCM_RTS;
     return 0;
   }
