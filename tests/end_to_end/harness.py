@@ -37,14 +37,15 @@ def wait_for(condition, timeout, what):
     return result
 
 
-Event = collections.namedtuple("Event", "time call args fd result error")  # fd: the first argument's, or -1
+Event = collections.namedtuple("Event", "time call args fd result error thread")  # fd: the first argument's, or -1
 
 
-def read_trace(prefix):  # every thread's calls, from strace -ff, in the order they were made
-    found = re.findall(r"(?m)^(\d+\.\d+) (\w+)\(((\d*).*)\) += (-?\d+)(?: (E\w+))?", "".join(
-        pathlib.Path(path).read_text(errors="replace") for path in glob.glob(glob.escape(prefix) + ".*")))
-    return sorted(Event(float(at), call, args, int(fd or -1), int(result), error) for at, call, args, fd, result, error
-                  in found)
+def read_trace(prefix):  # every thread's calls, from strace -ff (a file for each), in the order they were made
+    return sorted(Event(float(at), call, args, int(fd or -1), int(result), error, path.rsplit(".", 1)[1])
+                  for path in glob.glob(glob.escape(prefix) + ".*")
+                  for at, call, args, fd, result, error in re.findall(
+                      r"(?m)^(\d+\.\d+) (\w+)\(((\d*).*)\) += (-?\d+)(?: (E\w+))?",
+                      pathlib.Path(path).read_text(errors="replace")))
 
 
 def opened(events, path):
@@ -171,12 +172,13 @@ class Session:
             self.stop(run)
         shutil.rmtree(self.directory, ignore_errors=True)
 
-    def start(self, name="program", args=(), env=None):
+    def start(self, name="program", args=(), env=None, wrapper=()):  # wrapper: a command that runs the program
         log = os.path.join(self.directory, name)
         with open(log + ".out", "w") as output, open(log + ".err", "w") as errors:
             self.runs.append(Run(subprocess.Popen(
                 ["strace", "-ff", "-ttt", "-s", "96", "--seccomp-bpf", "-e", f"trace={TRACED}", "-o", log + ".trace",
-                 PROGRAM, *args], env=env or self.env, stdout=output, stderr=errors, start_new_session=True), log))
+                 *wrapper, PROGRAM, *args], env=env or self.env, stdout=output, stderr=errors, start_new_session=True),
+                log))
         return self.runs[-1]
 
     def start_recorded(self, name, args, **env):
