@@ -28,13 +28,17 @@ std::int64_t OffsetFor(const Settings& settings) {
 
 // "timing: the tick real-time (SCHED_FIFO 30), the sound real-time (SCHED_FIFO 25), memory locked", and where not all
 // of that was granted, how to allow it.
-std::string TimingText(const platform::Scheduling& tick, const platform::Scheduling& sound,
+std::string TimingText(const platform::Scheduling& tick, const platform::Scheduling* sound,
                        const platform::MemoryLock& memory) {
-  std::string text = std::strcmp(tick.text, sound.text) == 0
-                         ? std::string("timing: the tick and the sound ") + tick.text
-                         : std::string("timing: the tick ") + tick.text + ", the sound " + sound.text;
+  std::string text = std::string("timing: the tick ") + tick.text;
+  if (sound != nullptr && std::strcmp(tick.text, sound->text) == 0) {
+    text = std::string("timing: the tick and the sound ") + tick.text;
+  } else if (sound != nullptr) {
+    text += std::string(", the sound ") + sound->text;
+  }
   if (memory.text[0] != '\0') text += std::string(", ") + memory.text;
-  const bool allWanted = tick.realTime && sound.realTime && (memory.locked || memory.text[0] == '\0');
+  const bool allWanted =
+      tick.realTime && (sound == nullptr || sound->realTime) && (memory.locked || memory.text[0] == '\0');
   if (!allWanted && platform::kHowToAllowTiming[0] != '\0') text += std::string("; ") + platform::kHowToAllowTiming;
   return text;
 }

@@ -44,15 +44,18 @@ Transmitter::Transmitter(const Settings& settings, platform::LocalClock& clock, 
   switches_.Tone = settings.Tone;
   switches_.InvertOutput = settings.InvertOutput;
   switches_.WrongParities = settings.WrongParities;
-  if (host != nullptr) outputs_.push_back(host);
   outputs_.push_back(&lines_);
+  if (host != nullptr) outputs_.push_back(host);
   if (settings.Frames) {
     frames_ = std::make_unique<output::FrameLines>(*settings.Code, stdout);
     outputs_.push_back(frames_.get());
   }
+  // Without a window the beep cannot be switched on later: no sound thread at all where it starts off.
   const bool timeCode = !settings.AudioDevice.empty();
-  sound_ = std::make_unique<output::SoundOutput>(SoundFor(settings), timeCode ? nullptr : &switches_.Tone, report_);
-  outputs_.push_back(sound_.get());
+  if (timeCode || settings.Tone || !settings.NoWindow) {
+    sound_ = std::make_unique<output::SoundOutput>(SoundFor(settings), timeCode ? nullptr : &switches_.Tone, report_);
+    outputs_.push_back(sound_.get());
+  }
   outputs_.push_back(&status_);
 }
 

@@ -31,8 +31,8 @@ struct PortFailure {
 // keeps no state anywhere else, so that transmitters can run side by side.
 class Transmitter {
  public:
-  // `host` is the host's own output, the window's display and lamp, or nullptr; it is told first, as the lamp is lit
-  // before the lines are switched. The ports are not opened yet.
+  // `host` is the host's own output, the window's display and lamp, or nullptr; it is told right after the lines, so
+  // that nothing it does holds them up. The ports are not opened yet.
   Transmitter(const Settings& settings, platform::LocalClock& clock, output::Output* host = nullptr,
               platform::Reporter report = platform::Report);
   Transmitter(const Transmitter&) = delete;
@@ -62,7 +62,8 @@ class Transmitter {
   output::Switches& Switches() { return switches_; }
   const timecode::TimeCode& Code() const { return engine_.Code(); }
   const output::SerialLines& Lines() const { return lines_; }
-  const platform::Scheduling& SoundScheduling() const { return sound_->Scheduling(); }
+  // What the sound thread got, or nullptr where there is none.
+  const platform::Scheduling* SoundScheduling() const { return sound_ ? &sound_->Scheduling() : nullptr; }
 
  private:
   void SecondBegun(const timecode::ClockReading& reading);
@@ -84,7 +85,7 @@ class Transmitter {
   bool syncKnown_ = false;  // read at least once, so that the first reading is reported
   // Made at start-up, in the order in which they are told at each tick.
   output::SerialLines lines_;
-  std::unique_ptr<output::SoundOutput> sound_;
+  std::unique_ptr<output::SoundOutput> sound_;  // none where no sound can ever play
   std::unique_ptr<output::FrameLines> frames_;
   output::ServiceStatus status_;
   std::vector<output::Output*> outputs_;

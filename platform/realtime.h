@@ -16,16 +16,17 @@ struct Scheduling {
 };
 
 // Raises the calling thread, where the process may: on Linux SCHED_FIFO at a middle priority well below the kernel's
-// interrupt threads (or what RLIMIT_RTPRIO allows, if less), its children born ordinary, its timers' slack cut to the
+// interrupt threads (or what RLIMIT_RTPRIO allows, if less; the sound always below the tick), its children born
+// ordinary, its timers' slack cut to the
 // least, the first 256 KiB of its stack touched so that it never faults in later, and its name set ("tick",
 // "sound"); on Windows the tick at
 // time-critical priority and the sound registered with the multimedia class scheduler as "Pro Audio".
 Scheduling ScheduleForTiming(TimingThread thread);
 
 // Linux: every page the process touches kept in memory (mlockall, locking each page as it is first touched), where
-// the process may lock without a limit (CAP_IPC_LOCK or an unlimited RLIMIT_MEMLOCK): under a limit a later
-// allocation past it would fail. Windows pages a busy thread's memory out far less: nothing is done there. The text
-// says what was done, or why not and how to allow it.
+// the process may lock without a limit (CAP_IPC_LOCK, or RLIMIT_MEMLOCK unlimited or lifted to it): under a limit a
+// later allocation past it would fail. Windows pages a busy thread's memory out far less: nothing is done there. The text says what was
+// done, or why not.
 struct MemoryLock {
   bool locked = false;
   char text[192] = "";

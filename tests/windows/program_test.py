@@ -172,12 +172,15 @@ class Service(unittest.TestCase):
         self.assertEqual(query("net", "stop", "Velkorin")[0], 0)
         self.assertRegex(query("sc", "query", "Velkorin")[1],
                          r"STOPPED\s+WIN32_EXIT_CODE\s+: 0 .*\s+SERVICE_EXIT_CODE\s+: 0 ")
-        # From the thread that ticks: running, taking stop and shutdown; told to stop, stopping; then, its ports closed
-        # and no line requested any more, stopped, with status 0.
+        # From the main thread: running, taking stop and shutdown; told to stop, stopping; then, its ports closed and no
+        # line requested any more, stopped, with status 0. The lines are asked for from the tick's own thread.
         ticking = re.findall(r"(?m)^(\d+\.\d+):(\w+):trace:comm:", service.text())[-1]
-        states = re.findall(rf"(?m)^(\d+\.\d+):{ticking[1]}:trace:service:SetServiceStatus \S+ 0x10 (\S+ \S+ \S+ \S+)",
+        states = re.findall(r"(?m)^(\d+\.\d+):(\w+):trace:service:SetServiceStatus \S+ 0x10 (\S+ \S+ \S+ \S+)",
                             service.text())
-        self.assertEqual([state for _, state in states], ["0x4 0x5 0 0", "0x3 0 0 0", "0x1 0 0 0"])
+        main = next(thread for _, thread, state in states if state.startswith("0x4 "))
+        self.assertEqual([state for _, thread, state in states if thread == main],
+                         ["0x4 0x5 0 0", "0x3 0 0 0", "0x1 0 0 0"])
+        self.assertNotEqual(ticking[1], main)
         self.assertLess(float(ticking[0]), float(states[-1][0]))
 
         # A second copy, kept out by the one that runs, ends as a service that failed, with status 1, and says why.
