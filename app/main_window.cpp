@@ -197,8 +197,9 @@ void TForm1::NewSecond(const timecode::TimeSample& now) {
 }
 
 // The tick rang: the lamp as the pulse is now, and the newest second, if there is one the window has not shown. Showing
-// or hiding a widget that already is so costs nothing.
+// or hiding a widget that already is so costs nothing. A ring heard after CleanUp finds nothing to show.
 void TForm1::ShowWhatIsNew() {
+  if (runner_.transmitter() == nullptr) return;
   Image1->setVisible(feed_.Lamp());
   const WindowFeed::Second* second = feed_.TakeSecond();
   if (second == nullptr) return;

@@ -25,8 +25,8 @@ Scheduling ScheduleForTiming(TimingThread thread);
 
 // Linux: every page the process touches kept in memory (mlockall, locking each page as it is first touched), where
 // the process may lock without a limit (CAP_IPC_LOCK, or RLIMIT_MEMLOCK unlimited or lifted to it): under a limit a
-// later allocation past it would fail. Windows pages a busy thread's memory out far less: nothing is done there. The text says what was
-// done, or why not.
+// later allocation past it would fail. Windows pages a busy thread's memory out far less: nothing is done there. The
+// text says what was done, or why not.
 struct MemoryLock {
   bool locked = false;
   char text[192] = "";

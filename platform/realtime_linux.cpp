@@ -22,7 +22,7 @@ namespace {
 // on, below the tick.
 constexpr int kTickPriority = 30;
 constexpr int kSoundPriority = 25;
-constexpr std::size_t kStackTouched = 256 * 1024;
+constexpr std::size_t kStackTouched = std::size_t{256} * 1024;
 
 // Only in the machine's own user namespace: in one of a container's, a capability counts inside it alone, and the
 // kernel holds real-time and locking to the machine's.

@@ -1,19 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "platform/tick_timer.h"
 
-#include <future>
-
 namespace platform {
 
 // Returns once the thread has its scheduling, so that the line at start can say what it got.
 void TickTimer::Begin() {
-  std::promise<void> scheduled;
-  thread_ = std::thread([this, &scheduled] {
+  thread_ = std::thread([this] {
     scheduling_ = ScheduleForTiming(TimingThread::Tick);
-    scheduled.set_value();
+    scheduled_ = true;
+    scheduled_.notify_one();
     Run();
   });
-  scheduled.get_future().wait();
+  scheduled_.wait(false);
 }
 
 void TickTimer::Run() {

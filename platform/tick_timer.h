@@ -49,13 +49,15 @@ class TickTimer : public QObject {
 
   void Begin();
   void Run();
-  // Blocks until the next grid point and returns true, or returns false once Stop has been asked.
+  // Blocks until the next grid point and returns true, or returns false once Stop has been asked, or where waiting
+  // failed, told: the thread then ends rather than spin.
   bool WaitForTick();
   void WakeToStop();
 
   std::chrono::milliseconds period_;
   std::unique_ptr<Waiting> waiting_;
   Scheduling scheduling_;
+  std::atomic<bool> scheduled_{false};  // scheduling_ is written
   std::atomic<bool> stopping_{false};
   std::thread thread_;  // last: started once the rest is in place
 };

@@ -106,17 +106,29 @@ void TickTimer::Waiting::Arm() {
 }
 
 // A timer cancelled because the clock was set takes up the grid from the new time; one armed for one period only is
-// armed again.
+// armed again. A wait that fails for another reason than a signal ends the ticks, told, rather than spin at real-time
+// priority: the service manager's watchdog then hears no more of the program.
 bool TickTimer::WaitForTick() {
   Waiting& waiting = *waiting_;
   pollfd watched[] = {{waiting.timer, POLLIN, 0}, {waiting.stop, POLLIN, 0}};
   while (!stopping_) {
-    if (poll(watched, 2, -1) < 0) continue;  // EINTR
+    if (poll(watched, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      Tell("waiting for the tick timer failed: %s; the time code stops");
+      return false;
+    }
     if (stopping_) break;
     std::uint64_t expirations = 0;
-    const bool expired = waiting.calls.ReadTimer(waiting.timer, &expirations, sizeof expirations) >= 0;
-    if (!expired && errno != ECANCELED) continue;  // EAGAIN: nothing expired after all
-    if (!expired || !waiting.followsClockSets) waiting.Arm();
+    if (waiting.calls.ReadTimer(waiting.timer, &expirations, sizeof expirations) >= 0) {
+      if (!waiting.followsClockSets) waiting.Arm();
+      return true;
+    }
+    if (errno == EAGAIN) continue;  // nothing expired after all
+    if (errno != ECANCELED) {
+      Tell("reading the tick timer failed: %s; the time code stops");
+      return false;
+    }
+    waiting.Arm();
     return true;
   }
   return false;
