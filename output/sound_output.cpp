@@ -33,28 +33,18 @@ struct SoundOutput::Shared {
   std::atomic<bool> stopping{false};
   std::mutex lock;
   std::condition_variable changed;
-  bool scheduled = false;  // under lock, as the next two
-  platform::Scheduling scheduling;
-  bool finished = false;
+  bool finished = false;  // under lock
 };
 
 // Returns once the thread has its scheduling, so that the line at start can say what it got.
 SoundOutput::SoundOutput(SoundSettings settings, const std::atomic<bool>* playing, const platform::Reporter& report)
-    : shared_(std::make_shared<Shared>(std::move(settings), report)), thread_(Run, shared_, playing) {
-  std::unique_lock<std::mutex> hold(shared_->lock);
-  shared_->changed.wait(hold, [this] { return shared_->scheduled; });
-  scheduling_ = shared_->scheduling;
+    : shared_(std::make_shared<Shared>(std::move(settings), report)) {
+  thread_ = platform::StartTimingThread(platform::TimingThread::Sound, scheduling_,
+                                        [shared = shared_, playing] { Run(shared, playing); });
 }
 
 // Once stopping, the thread reads nothing but what it shares with this object, so it may outlive the transmitter.
 void SoundOutput::Run(const std::shared_ptr<Shared>& shared, const std::atomic<bool>* playing) {
-  const platform::Scheduling scheduling = platform::ScheduleForTiming(platform::TimingThread::Sound);
-  {
-    const std::lock_guard<std::mutex> hold(shared->lock);
-    shared->scheduling = scheduling;
-    shared->scheduled = true;
-    shared->changed.notify_all();
-  }
   while (!shared->stopping.load()) {
     if (shared->fed.load() && (playing == nullptr || playing->load())) {
       shared->player.PlayOnce();

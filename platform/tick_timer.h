@@ -4,9 +4,7 @@
 #include <QObject>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "platform/realtime.h"
@@ -59,9 +57,6 @@ class TickTimer : public QObject {
   std::chrono::milliseconds period_;
   std::unique_ptr<Waiting> waiting_;
   Scheduling scheduling_;
-  std::mutex scheduledMutex_;
-  std::condition_variable scheduledChanged_;
-  bool scheduled_ = false;  // scheduling_ is written
   std::atomic<bool> stopping_{false};
   std::thread thread_;  // last: started once the rest is in place
 };
