@@ -3,6 +3,8 @@
 
 #include <functional>
 
+#include "platform/port_error.h"
+
 // The program's reports, one line each, where whoever runs it reads them: standard error, with the line's
 // severity in front when standard error is the journal (a systemd service); the event log when the program runs as a
 // Windows service.
@@ -14,6 +16,10 @@ enum class Severity { Error = 3, Warning = 4, Notice = 5, Info = 6 };
 
 // Writes the line, which has no line break, in one piece.
 void Report(Severity severity, const char* line);
+
+// Reports as an error that `step` failed, with the system's own words for `error` and then `after`: "arming the tick
+// timer failed: <reason>; the time code stops".
+void ReportFailure(const char* step, SystemError error, const char* after = "");
 
 // Where a part of the program sends its reports: Report in the program, a recorder in tests.
 using Reporter = std::function<void(Severity severity, const char* line)>;

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <windows.h>
 
-#include <cstdio>
-
-#include "platform/port_error.h"
 #include "platform/report.h"
 #include "platform/service.h"
 
@@ -31,15 +28,6 @@ constexpr DWORD kStartingHintMs = 10'000;
 constexpr DWORD kStoppingHintMs = 5'000;
 // How long the dispatcher gets to pass the last state on before the process ends.
 constexpr DWORD kDispatcherEndMs = 5'000;
-
-// Says the step that failed and the system's reason, where the program's reports go: standard error until the
-// event log is open.
-void ReportFailure(const char* step, DWORD error, const char* remedy = "") {
-  char reason[256], line[512];
-  DescribeSystemError(error, reason, sizeof reason);
-  std::snprintf(line, sizeof line, "%s failed: %s%s", step, reason, remedy);
-  Report(Severity::Error, line);
-}
 
 void SetState(DWORD state, DWORD waitHintMs) {
   Manager.status.dwCurrentState = state;

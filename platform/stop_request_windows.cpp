@@ -3,12 +3,10 @@
 
 #include <QMetaObject>
 #include <QObject>
-#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <utility>
 
-#include "platform/port_error.h"
 #include "platform/report.h"
 #include "platform/service.h"
 #include "platform/stop_request.h"
@@ -76,10 +74,7 @@ void CallOnStopRequest(QObject* owner, std::function<void()> stop) {
   if (Route.consoleHandlerSet) return;
   Route.consoleHandlerSet = ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0;
   if (Route.consoleHandlerSet) return;
-  char reason[256], line[512];
-  DescribeSystemError(::GetLastError(), reason, sizeof reason);
-  std::snprintf(line, sizeof line, "setting a handler for the console's Ctrl-C and close failed: %s", reason);
-  Report(Severity::Error, line);
+  ReportFailure("setting a handler for the console's Ctrl-C and close", ::GetLastError());
 }
 
 }  // namespace platform

@@ -7,8 +7,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <system_error>
 
 #include "platform/report.h"
@@ -28,12 +26,6 @@ std::int64_t WallClockNanos(const TimerCalls& calls) {
   timespec now{};
   calls.ReadClock(CLOCK_REALTIME, &now);
   return now.tv_sec * kNanosPerSecond + now.tv_nsec;
-}
-
-void Tell(const char* what) {
-  char line[256];
-  std::snprintf(line, sizeof line, what, std::strerror(errno));
-  Report(Severity::Error, line);
 }
 
 }  // namespace
@@ -89,9 +81,8 @@ void TickTimer::Waiting::Arm() {
     expiry.it_value = ToTimespec((before / nanos + 1) * nanos);
     expiry.it_interval = ToTimespec(nanos);
     if (calls.SetTimer(timer, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) != 0) {
-      Tell(
-          "arming the tick timer to be cancelled when the clock is set failed: %s; it is armed afresh from the "
-          "clock at every tick instead");
+      ReportFailure("arming the tick timer to be cancelled when the clock is set", errno,
+                    "; it is armed afresh from the clock at every tick instead");
       followsClockSets = false;
       break;
     }
@@ -102,7 +93,8 @@ void TickTimer::Waiting::Arm() {
   // the clock is set, and the next tick arms it from the clock's time then.
   itimerspec expiry{};
   expiry.it_value = ToTimespec(nanos - WallClockNanos(calls) % nanos);
-  if (calls.SetTimer(timer, 0, &expiry, nullptr) != 0) Tell("arming the tick timer failed: %s; the time code stops");
+  if (calls.SetTimer(timer, 0, &expiry, nullptr) != 0)
+    ReportFailure("arming the tick timer", errno, "; the time code stops");
 }
 
 // A timer cancelled because the clock was set takes up the grid from the new time; one armed for one period only is
@@ -114,7 +106,7 @@ bool TickTimer::WaitForTick() {
   while (!stopping_) {
     if (poll(watched, 2, -1) < 0) {
       if (errno == EINTR) continue;
-      Tell("waiting for the tick timer failed: %s; the time code stops");
+      ReportFailure("waiting for the tick timer", errno, "; the time code stops");
       return false;
     }
     if (stopping_) break;
@@ -125,7 +117,7 @@ bool TickTimer::WaitForTick() {
     }
     if (errno == EAGAIN) continue;  // nothing expired after all
     if (errno != ECANCELED) {
-      Tell("reading the tick timer failed: %s; the time code stops");
+      ReportFailure("reading the tick timer", errno, "; the time code stops");
       return false;
     }
     waiting.Arm();

@@ -6,10 +6,8 @@
 #include <timeapi.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <system_error>
 
-#include "platform/port_error.h"
 #include "platform/report.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -73,11 +71,7 @@ bool TickTimer::WaitForTick() {
   LARGE_INTEGER due{};
   due.QuadPart = -(period - WallClockHundredNanos() % period);  // negative: relative
   if (!::SetWaitableTimer(waiting_->timer, &due, 0, nullptr, nullptr, FALSE)) {
-    char reason[160];
-    DescribeSystemError(::GetLastError(), reason, sizeof reason);
-    char line[224];
-    std::snprintf(line, sizeof line, "arming the tick timer failed: %s; the time code stops", reason);
-    Report(Severity::Error, line);
+    ReportFailure("arming the tick timer", ::GetLastError(), "; the time code stops");
     ::WaitForSingleObject(waiting_->stop, INFINITE);
     return false;
   }
