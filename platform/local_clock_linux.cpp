@@ -19,8 +19,6 @@ namespace {
 
 constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
 constexpr long kNanosPerTick = kNanosPerSecond / timecode::kTicksPerSecond;
-constexpr int kReadAttempts = 3;
-constexpr std::int64_t kReadSpread = 20'000;  // ns
 
 std::int64_t CivilSeconds(const tm& utc) {
   using namespace std::chrono;
@@ -118,18 +116,8 @@ std::int64_t SecondsToCountedLeapSecond(std::int64_t mark) {
 }
 
 timecode::ClockReading LocalClock::Read() {
-  // The wall clock between two readings of the steady clock, taken again where something came between them, so that
-  // the two are read at one moment to within a few microseconds.
   timespec now{};
-  std::int64_t steady = 0, uncertainty = 0;
-  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-    const std::int64_t before = SteadyNanos();
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const std::int64_t after = SteadyNanos();
-    steady = before + (after - before) / 2;
-    uncertainty = (after - before) / 2;
-    if (after - before < kReadSpread) break;
-  }
+  const SteadyBeside steady = ReadBesideSteady([&now] { ::clock_gettime(CLOCK_REALTIME, &now); });
   // Read once a second, and again when the clock goes back within a second: that is how the kernel inserts a leap
   // second, and then it says so. One call a second, on the tick that begins it, is all it costs. A chosen time is not
   // the one the kernel's leap second belongs to.
@@ -143,8 +131,8 @@ timecode::ClockReading LocalClock::Read() {
   timecode::ClockReading reading = At(now.tv_sec + offsetSeconds_, offsetSeconds_ == 0 ? kernelLeap_ : KernelLeap{});
   reading.TickCount += now.tv_nsec / kNanosPerTick;
   reading.WallNanos = (now.tv_sec + offsetSeconds_) * kNanosPerSecond + now.tv_nsec;
-  reading.SteadyNanos = steady;
-  reading.SteadyUncertainty = uncertainty;
+  reading.SteadyNanos = steady.nanos;
+  reading.SteadyUncertainty = steady.uncertainty;
   return reading;
 }
 

@@ -21,8 +21,6 @@ constexpr std::int64_t kStepsPerSecond = 10'000'000;
 constexpr std::int64_t kStepsPerTick = kStepsPerSecond / timecode::kTicksPerSecond;
 constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
 constexpr std::int64_t kNanosPerSecond = 1'000'000'000, kNanosPerStep = kNanosPerSecond / kStepsPerSecond;
-constexpr int kReadAttempts = 3;
-constexpr std::int64_t kReadSpread = 20'000;  // ns
 
 // The zone in use, as the registry describes it: the system's own unless UseZone chose another. It is the process's,
 // as TZ is on Linux, set once at start-up before any clock reads it.
@@ -134,24 +132,15 @@ std::int64_t SystemTimeSteps() {
 
 }  // namespace
 
-// The wall clock between two readings of the steady clock, taken again where something came between them, so that the
-// two are read at one moment to within a few microseconds.
 timecode::ClockReading LocalClock::Read() {
-  std::int64_t steps = 0, steady = 0, uncertainty = 0;
-  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-    const std::int64_t before = SteadyNanos();
-    steps = SystemTimeSteps();
-    const std::int64_t after = SteadyNanos();
-    steady = before + (after - before) / 2;
-    uncertainty = (after - before) / 2;
-    if (after - before < kReadSpread) break;
-  }
+  std::int64_t steps = 0;
+  const SteadyBeside steady = ReadBesideSteady([&steps] { steps = SystemTimeSteps(); });
   const std::int64_t second = steps / kStepsPerSecond - kSecondsFrom1601To1970 + offsetSeconds_;
   timecode::ClockReading reading = At(second);
   reading.TickCount += steps % kStepsPerSecond / kStepsPerTick;
   reading.WallNanos = second * kNanosPerSecond + steps % kStepsPerSecond * kNanosPerStep;
-  reading.SteadyNanos = steady;
-  reading.SteadyUncertainty = uncertainty;
+  reading.SteadyNanos = steady.nanos;
+  reading.SteadyUncertainty = steady.uncertainty;
   return reading;
 }
 
