@@ -34,7 +34,6 @@ Transmitter::Transmitter(const Settings& settings, platform::LocalClock& clock, 
       gate_(settings.RequireSync),
       guard_(settings.Code->LateEdgeMs),
       portNames_(settings.PortNames),
-      zoneOfThePc_(settings.Zone.empty()),
       zone_(settings.Zone),
       soundDescription_(!settings.AudioDevice.empty() ? "; the time code as sound on " + settings.AudioDevice
                         : settings.Tone               ? "; a beep with each pulse"
@@ -119,7 +118,7 @@ std::string Transmitter::Describe(const timecode::LocalTime& now) const {
   char text[768];
   timecode::TextLine line(text, sizeof text);
   line.Add("%s (%s, %g kHz), ", code.Title, code.Country, code.CarrierHz / 1000.0);
-  if (zoneOfThePc_) {
+  if (zone_.empty()) {  // the system's zone, rather than one the code or --zone names
     line.Add("the PC's local time");
   } else {
     line.Add("the time of %s", zone_.c_str());

@@ -76,8 +76,7 @@ class Transmitter {
   SyncGate gate_;
   MinuteGuard guard_;
   std::vector<std::string> portNames_;
-  const bool zoneOfThePc_;  // the system's zone, rather than one the code or --zone names
-  std::string zone_;
+  std::string zone_;  // empty: the system's
   std::string soundDescription_;
   bool pulseOn_ = false;
   bool pulseHeldBack_ = false;  // the gate was closed as the running pulse began
