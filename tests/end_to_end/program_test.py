@@ -134,7 +134,9 @@ class ClockSet(unittest.TestCase):
                        FAKETIME_TIMESTAMP_FILE=offset, FAKETIME_NO_CACHE="1",
                        FAKETIME_DONT_FAKE_MONOTONIC="1")
             run = session.start("set", ["--start", "2027-06-01 11:58:50"], env)
-            time.sleep(15)  # 11:59:05, set to 12:59:50
+            # 11:59:05, set to 12:59:50; half-way through the second, between its pulses, as the chosen start and the
+            # step are whole seconds: a pulse cut by the step would have the step's length in the trace's time.
+            time.sleep(15 + (0.5 - time.time() % 1) % 1)
             pathlib.Path(offset).write_text("+3645")
             time.sleep(75)
             session.stop(run)
